@@ -1,0 +1,123 @@
+#pragma once
+
+#include "app/ViewerTypes.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class FileSystem;
+class FsFile;
+class FsFolder;
+class ImageControl;
+class PictureBox;
+class PrivateRunFolder;
+
+// The main window. It owns the whole run: its members below are the viewer
+// state, and every user action arrives as one of its handlers. The code is
+// split by concern over frmMain_*.cpp.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Viewer state (kept public so the test suites can read and set it) ----
+    std::unique_ptr<FileSystem> FileSys;      // created on first use
+    QString PagoraFolder;                     // ends with "/" when not empty
+    qint16 PageIndex = 0;                     // 1-based; 0 or less: no page shown
+    qint16 PageCount = 0;
+    std::unique_ptr<FsFolder> ChapterFolder;  // the current chapter's folder, if a folder
+    std::unique_ptr<QList<FsFile>> ChapterFiles;
+    QStringList PageNames;
+    QStringList ChapterNames;
+    qint32 LastHeight = 0;                    // twips, window height at the last layout pass
+    qint32 LastWidth = 0;
+    qint32 InitialWidth = 0;
+    qint32 InitialPanelWidth = 0;
+    qint32 InitialNavLeft = 0;
+    qint32 InitialChaptersLeft = 0;
+    qint32 InitialChaptersWidth = 0;
+    qint32 InitialFolderListWidth = 0;
+    qint32 DragAnchorX = 0;                   // -1: no drag in progress
+    qint32 DragAnchorY = 0;
+    double ZoomFactor = 0.0;
+    Bool16 IsPngPage = kFalse16;
+    Bool16 IsZipChapter = kFalse16;
+    QString AppFolder;                        // private folder of this run, ends with "/"
+    bool StartupDone = false;
+
+    // ---- Controls, from back to front ----
+    PictureBox *Picture2 = nullptr;
+    PictureBox *PicImage = nullptr;
+    ImageControl *Image2 = nullptr;
+    ImageControl *Image1 = nullptr;
+    PictureBox *Picture1 = nullptr;
+    QComboBox *cboPagoraDir = nullptr;
+    QPushButton *cmdBrowse = nullptr;
+    std::array<QPushButton *, 4> cmdNavigate{};
+    QComboBox *cboChapters = nullptr;
+    QCheckBox *chkFitToWindow = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *lblPage = nullptr;
+    QScrollBar *hsImage = nullptr;
+    QScrollBar *vsImage = nullptr;
+
+    // ---- Menus ----
+    QMenu *mnuFile = nullptr;
+    QAction *mnuExit = nullptr;
+    QMenu *mnuView = nullptr;
+    QAction *mnuFitToWindow = nullptr;
+    QAction *mnuViewBar1 = nullptr;
+    QAction *mnuZoomIn = nullptr;
+    QAction *mnuZoomOut = nullptr;
+    QAction *mnuNoZoom = nullptr;
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelpBasic = nullptr;
+    QAction *mnuHelpBar1 = nullptr;
+    QAction *mnuHelpAbout = nullptr;
+    QMenu *RCMenu = nullptr;
+    QAction *rcmnuNextPage = nullptr;
+    QAction *rcmnuPreviousPage = nullptr;
+    QAction *rcmnuBar1 = nullptr;
+    QAction *rcmnuNextChapter = nullptr;
+    QAction *rcmnuPreviousChapter = nullptr;
+    QAction *rcmnuBar2 = nullptr;
+    QAction *rcmnuZoomIn = nullptr;
+    QAction *rcmnuZoomOut = nullptr;
+    QAction *rcmnuNoZoom = nullptr;
+    QAction *rcmnuFitToWindow = nullptr;
+
+    // ---- Handlers and procedures ----
+    void Form_Load();
+    void Form_Resize();
+    void Form_KeyDown(qint16 &KeyCode, qint16 Shift);
+    void hsImage_Change();
+    void vsImage_Change();
+    void mnuExit_Click();
+
+    // Shows page PageNumber of the current chapter; every caller passes PageIndex.
+    virtual void ShowPage(qint16 &PageNumber);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setTabOrder();
+
+    std::unique_ptr<PrivateRunFolder> m_runFolder;
+
+};

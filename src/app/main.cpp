@@ -1,0 +1,44 @@
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QImageReader>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: pagora-viewer [OPTION]\n"
+    "Read a comic series: a folder whose chapters are sub-folders or .zip\n"
+    "archives of page images.\n"
+    "\n"
+    "  --help       show this help and exit\n"
+    "  --version    show the version and exit\n";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Answer --help and --version before any display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("pagora-viewer %s\n", PAGORA_VERSION);
+            return 0;
+        }
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pagora-viewer"));
+    QApplication::setApplicationVersion(QStringLiteral(PAGORA_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
+    // Large pages are welcome up to the page budget (120 megapixels, 4 bytes each).
+    QImageReader::setAllocationLimit(512);
+
+    frmMain window;
+    window.show();
+    return app.exec();
+}

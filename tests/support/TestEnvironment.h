@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// Every test run gets a private root folder with its own XDG_CONFIG_HOME,
+// TMPDIR and HOME, set before QApplication exists, so no test touches the
+// real home folder or another run's files. The root goes when the run ends.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment &) = delete;
+    TestEnvironment &operator=(const TestEnvironment &) = delete;
+
+    // The run's root folder (no trailing "/").
+    static QString root();
+    // A fresh, empty folder under the root for one test's fixtures.
+    static QString freshFolder(const QString &name);
+    // Where the settings file of the program lies in this run.
+    static QString settingsFile();
+
+private:
+    QString m_root;
+};
+
+// QTEST_MAIN with the private environment in place first.
+#define PAGORA_TEST_MAIN(TestObject)                                                  \
+    int main(int argc, char **argv)                                                   \
+    {                                                                                 \
+        TestEnvironment environment;                                                  \
+        QApplication app(argc, argv);                                                 \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                      \
+        TestObject tc;                                                                \
+        QTEST_SET_MAIN_SOURCE_PATH                                                    \
+        return QTest::qExec(&tc, argc, argv);                                         \
+    }
