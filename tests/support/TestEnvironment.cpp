@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 
+#include "ScriptedPrompts.h"
+
 #include <QDir>
 #include <QUuid>
 #include <cstdlib>
@@ -51,4 +53,9 @@ QString TestEnvironment::freshFolder(const QString &name)
 QString TestEnvironment::settingsFile()
 {
     return g_root + QStringLiteral("/config/SorvikViewer/SorvikViewer.ini");
+}
+
+void installQuietPrompts()
+{
+    ScriptedPrompts::install();
 }

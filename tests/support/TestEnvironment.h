@@ -23,6 +23,10 @@ private:
     QString m_root;
 };
 
+// Answers every message and input box from a script unless a test installs
+// its own, so no test can ever wait on a modal box.
+void installQuietPrompts();
+
 // QTEST_MAIN with the private environment in place first.
 #define PAGORA_TEST_MAIN(TestObject)                                                  \
     int main(int argc, char **argv)                                                   \
@@ -30,6 +34,7 @@ private:
         TestEnvironment environment;                                                  \
         QApplication app(argc, argv);                                                 \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                      \
+        installQuietPrompts();                                                        \
         TestObject tc;                                                                \
         QTEST_SET_MAIN_SOURCE_PATH                                                    \
         return QTest::qExec(&tc, argc, argv);                                         \

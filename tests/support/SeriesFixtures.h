@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// Builds series folders and page images for the tests, on the fly.
+namespace SeriesFixtures {
+
+// Writes a solid page of the given pixel size; the format follows the
+// extension unless given ("PNG", "JPG", "GIF", "BMP").
+void writePage(const QString &path, QSize size, const QColor &colour = Qt::darkCyan,
+               const char *format = nullptr);
+void writeBytes(const QString &path, const QByteArray &bytes);
+
+// A folder chapter `name` in `seriesFolder` with the given page files
+// (100 x 150 pixel pages unless the size is given).
+QString makeFolderChapter(const QString &seriesFolder, const QString &name,
+                          const QStringList &pageNames, QSize size = QSize(100, 150));
+
+// The pixel colour at the centre of an image file.
+QColor centreColour(const QString &path);
+
+} // namespace SeriesFixtures
