@@ -5,6 +5,7 @@
 #include "platform/PictureControls.h"
 #include "platform/PrivateRunFolder.h"
 #include "platform/Twips.h"
+#include "settings/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -87,9 +88,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     createControls();
     createMenus();
     setTabOrder();
+    connectCommands();
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *old, QWidget *now) { onFocusChanged(old, now); });
 
     resize(Twips::toPixels(kDesignClientWidth),
            Twips::toPixels(kDesignClientHeight) + menuBar()->sizeHint().height());
@@ -117,6 +121,13 @@ void frmMain::createControls()
     Image1 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image1"), 0, 0, 7515,
                     5655);
     Image1->setStretch(true);
+    Image1->setContextMenuPolicy(Qt::PreventContextMenu);
+    connect(Image1, &ImageControl::mousePressed, this,
+            [this](QMouseEvent *e) { forwardMouse(e, &frmMain::Image1_MouseDown); });
+    connect(Image1, &ImageControl::mouseMoved, this,
+            [this](QMouseEvent *e) { forwardMouse(e, &frmMain::Image1_MouseMove); });
+    connect(Image1, &ImageControl::mouseReleased, this,
+            [this](QMouseEvent *e) { forwardMouse(e, &frmMain::Image1_MouseUp); });
 
     Picture1 = placed(new PictureBox(client), QStringLiteral("Picture1"), 60, 60, 8295, 795);
     Picture1->setBorder(true);
@@ -125,8 +136,11 @@ void frmMain::createControls()
                           315);
     cboPagoraDir->setEditable(true);
     cboPagoraDir->setInsertPolicy(QComboBox::NoInsert);
+    // A history item picked by the user, by mouse or arrow keys.
+    connect(cboPagoraDir, &QComboBox::activated, this, [this] { cboPagoraDir_Click(); });
     cmdBrowse = placed(new QPushButton(QStringLiteral("Browse"), panel),
                        QStringLiteral("cmdBrowse"), 2880, 60, 735, 255);
+    connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     const QStringList navCaptions = {QStringLiteral("<<"), QStringLiteral("<"),
                                      QStringLiteral(">"), QStringLiteral(">>")};
     const QStringList navTips = {QStringLiteral("Alt-Pgup"), QStringLiteral("Ctrl-Pgup"),
@@ -154,6 +168,12 @@ void frmMain::createControls()
                      8055, 255);
     vsImage = placed(new QScrollBar(Qt::Vertical, client), QStringLiteral("vsImage"), 8100, 900,
                      255, 5955);
+    // Choosing a chapter, by the user or from code, opens it at once.
+    connect(cboChapters, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            cboChapters_Click();
+    });
+
     for (QScrollBar *bar : {hsImage, vsImage}) {
         bar->setRange(0, 32767);
         // The page moves when the thumb is released, not while it is dragged.
@@ -234,7 +254,17 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (keyCode == 0)
         return false;
     Form_KeyDown(keyCode, shiftState(keyEvent->modifiers()));
-    return keyCode == 0;
+    // A key whose action took the focus elsewhere (a page shown) goes no
+    // further: the control it was meant for no longer has the focus, and a
+    // button must not be pressed by it.
+    return keyCode == 0 || QApplication::focusWidget() != widget;
+}
+
+SettingsStore &frmMain::Settings()
+{
+    if (!m_settings)
+        m_settings = std::make_unique<SettingsStore>();
+    return *m_settings;
 }
 
 void frmMain::mnuExit_Click()

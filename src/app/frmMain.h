@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -20,6 +21,7 @@ class FsFolder;
 class ImageControl;
 class PictureBox;
 class PrivateRunFolder;
+class SettingsStore;
 
 // The main window. It owns the whole run: its members below are the viewer
 // state, and every user action arrives as one of its handlers. The code is
@@ -97,18 +99,66 @@ public:
     QAction *rcmnuNoZoom = nullptr;
     QAction *rcmnuFitToWindow = nullptr;
 
+    // Folders that may hold a series on a removable medium, in the order to
+    // try; the first one is the first-run candidate. Tests replace it.
+    static std::function<QStringList()> RemovableMediaFolders;
+
     // ---- Handlers and procedures ----
     void Form_Load();
+    void Form_Activate();
+    void Form_Unload();
+    void LoadFolderHistory();
+    void cboPagoraDir_Click();
+    void cboPagoraDir_Validate();
+    void cmdBrowse_Click();
+    // Opens a folder after the start-up as if it had been typed into the box.
+    void OpenFolderAfterStartup(const QString &folder);
     void Form_Resize();
     void Form_KeyDown(qint16 &KeyCode, qint16 Shift);
     void hsImage_Change();
     void vsImage_Change();
     void mnuExit_Click();
 
+    // Chapters and pages.
+    void GetChapterNames(const QString &FolderPath);
+    void LoadChapterList(const QString &FolderPath);
+    void cboChapters_Click();
+    void BuildFolderPageList();
+    void BuildZipPageList(const QString &ChapterName);
+    QString ExtractZipPage(const QString &MemberName);
+
+    // Zoom and fit.
+    void ZoomPage(double Step);
+    void mnuZoomIn_Click();
+    void mnuZoomOut_Click();
+    void mnuNoZoom_Click();
+    void chkFitToWindow_Click();
+    void mnuFitToWindow_Click();
+
+    // Commands.
+    void cmdNavigate_Click(qint16 Index);
+    void rcmnuNextPage_Click();
+    void rcmnuPreviousPage_Click();
+    void rcmnuNextChapter_Click();
+    void rcmnuPreviousChapter_Click();
+    void mnuHelpBasic_Click();
+    void mnuHelpAbout_Click();
+
+    // Dragging the page and the pop-up menu; X and Y in twips on Image1.
+    void Image1_MouseDown(int Button, int Shift, float X, float Y);
+    void Image1_MouseMove(int Button, int Shift, float X, float Y);
+    void Image1_MouseUp(int Button, int Shift, float X, float Y);
+
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.
     virtual void ShowPage(qint16 &PageNumber);
+    void ClearView();
+
+    // The per-user settings (last folder, chapter, page; a position per folder).
+    SettingsStore &Settings();
 
 protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -117,7 +167,36 @@ private:
     void createControls();
     void createMenus();
     void setTabOrder();
+    FileSystem &fileSys();
+    void connectCommands();
+    bool focusIn(const QWidget *control) const;
+    void nextPage();
+    void previousPage();
+    bool hasNextChapter() const;
+    bool hasPreviousChapter() const;
+    void nextChapter();
+    void previousChapter();
+    void forwardMouse(QMouseEvent *event, void (frmMain::*handler)(int, int, float, float));
+    void runStartup();
+    void restoreSavedPosition(const QString &saved);
+    void selectFolderItem(int index);
+    void selectChapter(int index);
+    void selectFirstChapter();
+    void openChapterControls();
+    void showInvalidDirectory();
+    void onFocusChanged(QWidget *old, QWidget *now);
+
+    // Pieces of ShowPage.
+    void setNavigationFor(qint16 pageNumber);
+    void fitToViewport(qint32 &width, qint32 &height);
+    void arrangeScrollBars();
+    void hideVerticalBar();
+    void hideHorizontalBar();
+    void saveReadingPosition();
+    void reportPageFailure(int errorNumber, const QString &description, const QString &memberName);
 
     std::unique_ptr<PrivateRunFolder> m_runFolder;
-
+    QString m_folderAfterStartup;
+    bool m_unloaded = false;
+    std::unique_ptr<SettingsStore> m_settings;
 };

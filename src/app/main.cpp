@@ -1,6 +1,8 @@
 #include "app/frmMain.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <cstdio>
 #include <cstring>
@@ -8,9 +10,12 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: pagora-viewer [OPTION]\n"
+    "Usage: pagora-viewer [OPTION] [FOLDER]\n"
     "Read a comic series: a folder whose chapters are sub-folders or .zip\n"
     "archives of page images.\n"
+    "\n"
+    "With FOLDER, the reader starts as usual and then opens FOLDER as if it\n"
+    "had been typed into the folder box, at the position saved for it.\n"
     "\n"
     "  --help       show this help and exit\n"
     "  --version    show the version and exit\n";
@@ -20,6 +25,7 @@ const char kUsage[] =
 int main(int argc, char **argv)
 {
     // Answer --help and --version before any display is needed.
+    const char *folder = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
@@ -29,16 +35,24 @@ int main(int argc, char **argv)
             std::printf("pagora-viewer %s\n", PAGORA_VERSION);
             return 0;
         }
+        if (argv[i][0] == '-' || folder) {
+            std::fprintf(stderr, "pagora-viewer: unexpected argument '%s'\n\n%s", argv[i], kUsage);
+            return 2;
+        }
+        folder = argv[i];
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pagora-viewer"));
     QApplication::setApplicationVersion(QStringLiteral(PAGORA_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral("Pagora Viewer"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
     // Large pages are welcome up to the page budget (120 megapixels, 4 bytes each).
     QImageReader::setAllocationLimit(512);
 
     frmMain window;
+    if (folder)
+        window.OpenFolderAfterStartup(QFileInfo(QFile::decodeName(folder)).absoluteFilePath());
     window.show();
     return app.exec();
 }

@@ -1,0 +1,29 @@
+#include "app/frmMain.h"
+
+#include "archive/ZipPages.h"
+#include "archive/modUnZip.h"
+#include "platform/FileSystem.h"
+#include "platform/Prompts.h"
+
+#include <QComboBox>
+
+void frmMain::BuildZipPageList(const QString &ChapterName)
+{
+    modUnZip::ZipMessageText.clear();
+    PageNames = listZipPages(PagoraFolder + ChapterName);
+    PageCount = static_cast<qint16>(PageNames.size());
+    // An archive that can't be read at all (missing, not a zip, cut short)
+    // would otherwise just look empty; say why.
+    if (PageCount == 0 && !modUnZip::ZipMessageText.isEmpty())
+        showMessage(QStringLiteral("Error Accessing Page"),
+                    QStringLiteral("Unable to read the image zip archive: ") + PagoraFolder
+                        + ChapterName + QStringLiteral("\r\n\r\nZip Information: \r\n")
+                        + modUnZip::ZipMessageText,
+                    PromptIcon::Information);
+}
+
+QString frmMain::ExtractZipPage(const QString &MemberName)
+{
+    return extractZipPage(fileSys(), PagoraFolder + cboChapters->currentText(), MemberName,
+                          AppFolder);
+}

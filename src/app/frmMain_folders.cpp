@@ -1,0 +1,179 @@
+#include "app/frmMain.h"
+
+#include "dialogs/frmBrowse.h"
+#include "platform/FileSystem.h"
+#include "platform/Prompts.h"
+#include "settings/SavedPosition.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalBlocker>
+
+void frmMain::selectFolderItem(int index)
+{
+    {
+        const QSignalBlocker quiet(cboPagoraDir);
+        cboPagoraDir->setCurrentIndex(index);
+    }
+    // Choosing an item in code runs its handler as a pick by the user does.
+    cboPagoraDir_Click();
+}
+
+void frmMain::selectChapter(int index)
+{
+    if (cboChapters->currentIndex() == index)
+        cboChapters_Click(); // already selected: open it all the same
+    else
+        cboChapters->setCurrentIndex(index);
+}
+
+void frmMain::selectFirstChapter()
+{
+    selectChapter(0);
+}
+
+void frmMain::openChapterControls()
+{
+    cboChapters->setEnabled(true);
+    RCMenu->setEnabled(true);
+}
+
+void frmMain::showInvalidDirectory()
+{
+    showMessage(QStringLiteral("Invalid Directory"),
+                QStringLiteral("Please specify a valid directory"), PromptIcon::Information);
+}
+
+void frmMain::restoreSavedPosition(const QString &saved)
+{
+    const SavedPosition position = parseSavedPosition(saved);
+    const int found =
+        cboChapters->findText(position.chapter, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    selectChapter(found >= 0 ? found : 0);
+    PageIndex = position.page;
+    ShowPage(PageIndex);
+    // A saved page beyond the chapter's end was declined: keep the number
+    // of the page on screen.
+    if (PageIndex > PageCount)
+        PageIndex = 1;
+}
+
+void frmMain::cboPagoraDir_Click()
+{
+    const QString text = cboPagoraDir->currentText();
+    if (text == PagoraFolder)
+        return;
+    PagoraFolder = text;
+    LoadChapterList(PagoraFolder);
+    if (cboChapters->count() == 0) {
+        // A history folder that vanished or holds no chapter: say so and
+        // empty the view, as for a typed folder.
+        showInvalidDirectory();
+        ClearView();
+        return;
+    }
+    openChapterControls();
+    const QString saved = Settings().read(SettingsStore::FolderSection, PagoraFolder, QString());
+    if (saved.trimmed().isEmpty()) {
+        selectFirstChapter();
+        PageIndex = 1;
+        ShowPage(PageIndex);
+    } else {
+        restoreSavedPosition(saved);
+    }
+}
+
+void frmMain::cboPagoraDir_Validate()
+{
+    QString text = cboPagoraDir->currentText();
+    if (text.trimmed().isEmpty()) {
+        ClearView();
+        return;
+    }
+    if (!text.endsWith(QLatin1Char('/'))) {
+        text += QLatin1Char('/');
+        cboPagoraDir->setEditText(text);
+    }
+    if (PagoraFolder.trimmed() == text.trimmed())
+        return;
+    if (!fileSys().folderExists(text)) {
+        showInvalidDirectory();
+        PagoraFolder.clear();
+        ClearView();
+        return;
+    }
+    PagoraFolder = text;
+    LoadChapterList(PagoraFolder);
+    if (cboChapters->count() == 0) {
+        showInvalidDirectory();
+        ClearView();
+        return;
+    }
+    openChapterControls();
+    const QString saved = Settings().read(SettingsStore::FolderSection, PagoraFolder, QString());
+    if (!saved.isEmpty()) {
+        restoreSavedPosition(saved);
+        return;
+    }
+    // A folder never read before joins the history, once.
+    int item = cboPagoraDir->findText(PagoraFolder, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item < 0) {
+        const QSignalBlocker quiet(cboPagoraDir);
+        cboPagoraDir->addItem(PagoraFolder);
+        item = cboPagoraDir->count() - 1;
+    }
+    selectFolderItem(item);
+    selectFirstChapter();
+}
+
+void frmMain::onFocusChanged(QWidget *old, QWidget *now)
+{
+    // Leaving the folder box for another control of this window validates
+    // what was typed; losing the whole window or opening a pop-up does not.
+    if (!old || !now || now->window() != this)
+        return;
+    const bool leftBox = (old == cboPagoraDir || cboPagoraDir->isAncestorOf(old))
+                         && now != cboPagoraDir && !cboPagoraDir->isAncestorOf(now);
+    if (leftBox)
+        cboPagoraDir_Validate();
+}
+
+void frmMain::cmdBrowse_Click()
+{
+    const std::optional<QString> chosen = frmBrowse::chooseFolder(this, cboPagoraDir->currentText());
+    if (!chosen)
+        return;
+    QString path = *chosen;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    // Paths are compared as the platform does: on Linux case tells two
+    // folders apart.
+    if (path == PagoraFolder)
+        return;
+    LoadChapterList(path);
+    if (cboChapters->count() == 0) {
+        showInvalidDirectory();
+        ClearView();
+        PagoraFolder.clear();
+        return;
+    }
+    const int item = cboPagoraDir->findText(path, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    cboPagoraDir->setEditText(path);
+    if (item >= 0) {
+        selectFolderItem(item);
+    } else {
+        PagoraFolder = path;
+        {
+            const QSignalBlocker quiet(cboPagoraDir);
+            cboPagoraDir->addItem(path);
+        }
+        selectFolderItem(cboPagoraDir->count() - 1);
+        selectFirstChapter();
+    }
+    PagoraFolder = path;
+    openChapterControls();
+}

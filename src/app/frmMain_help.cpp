@@ -1,0 +1,14 @@
+#include "app/frmMain.h"
+
+#include "dialogs/HelpWindows.h"
+
+// Each opening is a fresh modal window, released when it closes.
+void frmMain::mnuHelpBasic_Click()
+{
+    showHelpWindow(this);
+}
+
+void frmMain::mnuHelpAbout_Click()
+{
+    showAboutWindow(this);
+}

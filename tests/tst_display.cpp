@@ -1,0 +1,381 @@
+// Showing a page on the real window: navigation state, caption, sizing,
+// scroll bars, the reading position saved, and the failure boxes.
+#include "ScriptedPrompts.h"
+#include "SeriesFixtures.h"
+#include "TestEnvironment.h"
+#include "app/frmMain.h"
+#include "platform/PictureControls.h"
+#include "platform/Twips.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace SeriesFixtures;
+
+namespace {
+
+QString pageName(int i) { return QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')); }
+
+QStringList pageNames(int count)
+{
+    QStringList names;
+    for (int i = 1; i <= count; ++i)
+        names << pageName(i);
+    return names;
+}
+
+} // namespace
+
+class TestDisplay : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<frmMain> w;
+    ScriptedPrompts *prompts = nullptr;
+    QString series;
+
+    // Opens the series folder in the window and selects chapter `chapter`.
+    void open(const QString &chapter)
+    {
+        w->PagoraFolder = series + QLatin1Char('/');
+        w->cboPagoraDir->setEditText(w->PagoraFolder);
+        w->LoadChapterList(w->PagoraFolder);
+        w->cboChapters->setEnabled(true);
+        w->cboChapters->setCurrentIndex(w->cboChapters->findText(chapter));
+    }
+
+    void show(qint16 page)
+    {
+        w->PageIndex = page;
+        w->ShowPage(w->PageIndex);
+    }
+
+    QString stored(const QString &section, const QString &key)
+    {
+        return SettingsStore().read(section, key, QStringLiteral("<missing>"));
+    }
+
+    // Sizes the window so that the viewport, with no scroll bar shown,
+    // measures the given twips.
+    void setBarlessViewport(int widthTwips, int heightTwips)
+    {
+        const int barW = w->vsImage->isVisibleTo(w.get()) ? Twips::width(w->vsImage) : 0;
+        const int barH = w->hsImage->isVisibleTo(w.get()) ? Twips::height(w->hsImage) : 0;
+        const int dW = widthTwips - (Twips::width(w->PicImage) + barW);
+        const int dH = heightTwips - (Twips::height(w->PicImage) + barH);
+        const QSize target(w->width() + Twips::toPixels(dW), w->height() + Twips::toPixels(dH));
+        w->resize(target);
+        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
+        QTRY_COMPARE(w->LastHeight, Twips::fromPixels(target.height()));
+    }
+
+private slots:
+    void init()
+    {
+        prompts = ScriptedPrompts::install();
+        QFile::remove(TestEnvironment::settingsFile());
+        series = TestEnvironment::freshFolder(QStringLiteral("series"));
+        w = std::make_unique<frmMain>();
+        // These tests open their folders themselves, without the start-up.
+        w->StartupDone = true;
+        w->DragAnchorX = -1;
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void cleanup()
+    {
+        w.reset();
+        Prompts::install(nullptr);
+    }
+
+    void navigationFollowsThePage_data()
+    {
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("enabled"); // <<, <, >, >>, next entry, previous entry
+        QTest::newRow("first of 10") << 10 << 1 << "001110";
+        QTest::newRow("middle of 10") << 10 << 5 << "111111";
+        QTest::newRow("last of 10") << 10 << 10 << "110001";
+        QTest::newRow("only page") << 1 << 1 << "000000";
+    }
+    void navigationFollowsThePage()
+    {
+        QFETCH(int, pages);
+        QFETCH(int, page);
+        QFETCH(QString, enabled);
+        makeFolderChapter(series, QStringLiteral("Ch001"), pageNames(pages), QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        show(page);
+        QString actual;
+        for (QPushButton *b : w->cmdNavigate)
+            actual += b->isEnabled() ? '1' : '0';
+        actual += w->rcmnuNextPage->isEnabled() ? '1' : '0';
+        actual += w->rcmnuPreviousPage->isEnabled() ? '1' : '0';
+        QCOMPARE(actual, enabled);
+        QCOMPARE(w->lblPage->text(), QStringLiteral("Page %1 of %2").arg(page).arg(pages));
+        QVERIFY(prompts->shown.isEmpty());
+    }
+
+    void pageOutsideTheChapterIsRefused_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::newRow("zero") << 0;
+        QTest::newRow("one past the last") << 4;
+        QTest::newRow("negative") << -3;
+    }
+    void pageOutsideTheChapterIsRefused()
+    {
+        QFETCH(int, page);
+        makeFolderChapter(series, QStringLiteral("Ch001"), pageNames(3), QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        show(2);
+        QFile::remove(TestEnvironment::settingsFile());
+        const QString caption = w->lblPage->text();
+        const QImage shown = w->Image1->picture();
+        show(qint16(page));
+        QCOMPARE(w->PageIndex, qint16(page));
+        QCOMPARE(w->lblPage->text(), caption);
+        QCOMPARE(w->Image1->picture(), shown);
+        QVERIFY(w->cmdNavigate[0]->isEnabled());
+        QVERIFY(!QFile::exists(TestEnvironment::settingsFile()));
+    }
+
+    void readingPositionIsSavedAfterEachPage()
+    {
+        makeFolderChapter(series, QStringLiteral("Ch001"), pageNames(3), QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        show(3);
+        QCOMPARE(stored("General", "LastChapter"), QStringLiteral("Ch001"));
+        QCOMPARE(stored("General", "LastPage"), QStringLiteral("3"));
+        QCOMPARE(stored("General", "ChapterDirectory"), series + QLatin1Char('/'));
+        QCOMPARE(stored("PagoraDirs", series + QLatin1Char('/')), QStringLiteral("Ch001^^ 3"));
+        // Saved to the file, not only held in memory.
+        QFile file(TestEnvironment::settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("LastPage=3"));
+    }
+
+    void failedPagesShowTheirBoxAndSaveNothing_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<QString>("error");
+        QTest::newRow("missing file") << "p02.jpg" << QByteArray() << "53 File not found";
+        QTest::newRow("corrupt jpeg") << "p02.jpg" << QByteArray("\xff\xd8\xff garbage", 12)
+                                      << "481 Invalid picture";
+        QTest::newRow("zero-byte gif") << "p02.gif" << QByteArray("") << "481 Invalid picture";
+        QTest::newRow("not a png") << "p02.png" << QByteArray("plain text, no picture")
+                                   << "481 Invalid picture";
+    }
+    void failedPagesShowTheirBoxAndSaveNothing()
+    {
+        QFETCH(QString, page);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        const QString folder = makeFolderChapter(series, QStringLiteral("Ch001"),
+                                                 {QStringLiteral("p01.jpg"), page}, QSize(20, 20));
+        if (!content.isNull())
+            writeBytes(folder + QLatin1Char('/') + page, content);
+        open(QStringLiteral("Ch001"));
+        if (content.isNull()) // gone after the chapter was opened
+            QFile::remove(folder + QLatin1Char('/') + page);
+        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(!w->Image1->picture().isNull());
+        show(2);
+        QCOMPARE(prompts->shown.size(), 1);
+        const MessageRequest box = prompts->shown.first().message;
+        QCOMPARE(box.title, QStringLiteral("Error Accessing Page"));
+        QCOMPARE(box.text, QStringLiteral("Unable to load the requested page:") + series
+                               + QStringLiteral("/Ch001/") + page + QStringLiteral("\r\n\r\n")
+                               + QStringLiteral("Error message was: ") + error);
+        QCOMPARE(box.icon, PromptIcon::Information);
+        QCOMPARE(box.buttons, PromptButtons::OK);
+        // The new page's caption over an empty view; the position stays on page 1.
+        QCOMPARE(w->lblPage->text(), QStringLiteral("Page 2 of 2"));
+        QVERIFY(w->Image1->picture().isNull());
+        QCOMPARE(stored("General", "LastPage"), QStringLiteral("1"));
+    }
+
+    void fitShrinksToTheViewport_data()
+    {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("tall page, fitted by height") << QSize(800, 1200) << 4000 << 6000;
+        QTest::newRow("wide page, then cut to the width") << QSize(1000, 600) << 9000 << 5400;
+        QTest::newRow("small page keeps its size") << QSize(100, 80) << 1500 << 1200;
+    }
+    void fitShrinksToTheViewport()
+    {
+        QFETCH(QSize, pixels);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")}, pixels);
+        setBarlessViewport(9000, 6000);
+        w->chkFitToWindow->setChecked(true);
+        w->ZoomFactor = 2.0;
+        open(QStringLiteral("Ch001"));
+        QCOMPARE(w->ZoomFactor, 1.0);
+        // The control holds whole pixels.
+        QCOMPARE(Twips::width(w->Image1), Twips::fromPixels(Twips::toPixels(width)));
+        QCOMPARE(Twips::height(w->Image1), Twips::fromPixels(Twips::toPixels(height)));
+        QVERIFY(!w->vsImage->isVisible());
+        QVERIFY(!w->hsImage->isVisible());
+        QCOMPARE(Twips::width(w->PicImage), 9000);
+        QCOMPARE(Twips::height(w->PicImage), 6000);
+    }
+
+    void zoomScalesTheNaturalSize()
+    {
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
+                          QSize(600, 900));
+        w->ZoomFactor = 1.2;
+        open(QStringLiteral("Ch001"));
+        QCOMPARE(Twips::width(w->Image1), 10800);
+        QCOMPARE(Twips::height(w->Image1), 16200);
+        QCOMPARE(Twips::width(w->Image2), 9000);
+    }
+
+    void horizontalBarOnlyForAWiderPage_data()
+    {
+        QTest::addColumn<int>("extraPixels");
+        QTest::addColumn<bool>("barShown");
+        QTest::newRow("exactly as wide") << 0 << false;
+        QTest::newRow("one pixel wider") << 1 << true;
+    }
+    void horizontalBarOnlyForAWiderPage()
+    {
+        QFETCH(int, extraPixels);
+        QFETCH(bool, barShown);
+        // A short page, so no vertical bar takes width away.
+        setBarlessViewport(9000, 6000);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
+                          QSize(600 + extraPixels, 100));
+        open(QStringLiteral("Ch001"));
+        QCOMPARE(w->hsImage->isVisible(), barShown);
+        QVERIFY(!w->vsImage->isVisible());
+        if (barShown) {
+            QCOMPARE(w->hsImage->maximum(), 15);
+            QCOMPARE(Twips::height(w->PicImage), 6000 - Twips::height(w->hsImage));
+        } else {
+            QCOMPARE(w->hsImage->maximum(), 0);
+            QCOMPARE(Twips::height(w->PicImage), 6000);
+        }
+    }
+
+    void largePageOpensAtItsTopRight()
+    {
+        setBarlessViewport(9000, 6000);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
+                          QSize(1000, 1000));
+        open(QStringLiteral("Ch001"));
+        QVERIFY(w->hsImage->isVisible());
+        QVERIFY(w->vsImage->isVisible());
+        const int viewW = 9000 - Twips::width(w->vsImage);
+        const int viewH = 6000 - Twips::height(w->hsImage);
+        QCOMPARE(Twips::width(w->PicImage), viewW);
+        QCOMPARE(Twips::height(w->PicImage), viewH);
+        QCOMPARE(w->hsImage->maximum(), 15000 - viewW);
+        QCOMPARE(w->vsImage->maximum(), 15000 - viewH);
+        QCOMPARE(w->hsImage->value(), w->hsImage->maximum());
+        QCOMPARE(w->vsImage->value(), 0);
+        QCOMPARE(Twips::left(w->Image1), -w->hsImage->maximum());
+        QCOMPARE(Twips::top(w->Image1), 0);
+        QCOMPARE(w->vsImage->pageStep(), qRound(w->vsImage->maximum() * 0.2));
+        QCOMPARE(w->vsImage->singleStep(), qRound(w->vsImage->maximum() * 0.05));
+        QCOMPARE(w->hsImage->pageStep(), qRound(w->hsImage->maximum() * 0.05));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->PicImage));
+    }
+
+    void barsAreDecidedTogether()
+    {
+        // Fits the height only while there is no horizontal bar: once the
+        // page needs one, it needs the vertical bar too, or the strip under
+        // the horizontal bar would be out of reach.
+        setBarlessViewport(9000, 6000);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
+                          QSize(700, 395));
+        makeFolderChapter(series, QStringLiteral("Ch002"), {QStringLiteral("a.jpg")},
+                          QSize(50, 50));
+        open(QStringLiteral("Ch001"));
+        QVERIFY(w->hsImage->isVisible());
+        QVERIFY(w->vsImage->isVisible());
+        QCOMPARE(w->vsImage->maximum(), 395 * 15 - Twips::height(w->PicImage));
+        QVERIFY(w->vsImage->maximum() > 0);
+        // A page that fits leaves both bars hidden with empty ranges.
+        w->cboChapters->setCurrentIndex(w->cboChapters->findText(QStringLiteral("Ch002")));
+        QVERIFY(!w->hsImage->isVisible());
+        QVERIFY(!w->vsImage->isVisible());
+        QCOMPARE(w->hsImage->maximum(), 0);
+        QCOMPARE(w->vsImage->maximum(), 0);
+        QCOMPARE(Twips::width(w->PicImage), 9000);
+        QCOMPARE(Twips::height(w->PicImage), 6000);
+    }
+
+    void tinyRangeStillStepsByOne()
+    {
+        setBarlessViewport(9000, 6000);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
+                          QSize(50, 400 + 1));
+        open(QStringLiteral("Ch001"));
+        QCOMPARE(w->vsImage->maximum(), 15);
+        QCOMPARE(w->vsImage->pageStep(), 3);
+        QCOMPARE(w->vsImage->singleStep(), 1);
+    }
+
+    void everyPageOfAGeneratedSeriesShows()
+    {
+        makeFolderChapter(series, QStringLiteral("Ch1"), {"a.jpg", "b.png", "c.bmp", "d.gif"});
+        makeFolderChapter(series, QStringLiteral("Ch2"), {"01.PNG", "02.JPG"}, QSize(700, 900));
+        makeFolderChapter(series, QStringLiteral("Scans.png"), {"x.jpg"});
+        open(QStringLiteral("Ch1"));
+        for (int c = 0; c < w->cboChapters->count(); ++c) {
+            w->cboChapters->setCurrentIndex(c);
+            for (qint16 p = 1; p <= w->PageCount; ++p) {
+                show(p);
+                QVERIFY2(!w->Image1->picture().isNull(),
+                         qPrintable(w->cboChapters->currentText() + ' ' + QString::number(p)));
+                const QColor seen = w->Image1->picture().pixelColor(5, 5);
+                const QColor wanted(Qt::darkCyan); // within what JPEG keeps
+                QVERIFY(qAbs(seen.red() - wanted.red()) + qAbs(seen.green() - wanted.green())
+                            + qAbs(seen.blue() - wanted.blue())
+                        <= 8);
+            }
+        }
+        QVERIFY(prompts->shown.isEmpty());
+        QCOMPARE(w->cboChapters->currentText(), QStringLiteral("Scans.png"));
+        QVERIFY(w->IsPngPage); // the folder's name sends its JPEG the PNG way
+    }
+
+    void clearViewEmptiesAndDisables()
+    {
+        makeFolderChapter(series, QStringLiteral("Ch001"), pageNames(3), QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        show(2);
+        w->ClearView();
+        QVERIFY(w->Image1->picture().isNull());
+        for (QPushButton *b : w->cmdNavigate)
+            QVERIFY(!b->isEnabled());
+        QVERIFY(!w->rcmnuNextPage->isEnabled());
+        QVERIFY(!w->rcmnuPreviousPage->isEnabled());
+        QCOMPARE(w->lblPage->text(), QString());
+        QCOMPARE(w->cboChapters->count(), 0);
+        QVERIFY(!w->cboChapters->isEnabled());
+        QVERIFY(!w->RCMenu->isEnabled());
+        QCOMPARE(w->PageIndex, qint16(2));
+        QCOMPARE(w->PageCount, qint16(3));
+    }
+};
+
+PAGORA_TEST_MAIN(TestDisplay)
+#include "tst_display.moc"
