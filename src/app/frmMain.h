@@ -184,6 +184,7 @@ private:
     void selectFirstChapter();
     void openChapterControls();
     void showInvalidDirectory();
+    bool listChaptersOrRefuse();
     void onFocusChanged(QWidget *old, QWidget *now);
 
     // Pieces of ShowPage.

@@ -48,6 +48,18 @@ void frmMain::showInvalidDirectory()
                 QStringLiteral("Please specify a valid directory"), PromptIcon::Information);
 }
 
+bool frmMain::listChaptersOrRefuse()
+{
+    LoadChapterList(PagoraFolder);
+    if (cboChapters->count() == 0) {
+        showInvalidDirectory();
+        ClearView();
+        return false;
+    }
+    openChapterControls();
+    return true;
+}
+
 void frmMain::restoreSavedPosition(const QString &saved)
 {
     const SavedPosition position = parseSavedPosition(saved);
@@ -68,15 +80,10 @@ void frmMain::cboPagoraDir_Click()
     if (text == PagoraFolder)
         return;
     PagoraFolder = text;
-    LoadChapterList(PagoraFolder);
-    if (cboChapters->count() == 0) {
-        // A history folder that vanished or holds no chapter: say so and
-        // empty the view, as for a typed folder.
-        showInvalidDirectory();
-        ClearView();
+    // A history folder that vanished or holds no chapter is refused as a
+    // typed one is.
+    if (!listChaptersOrRefuse())
         return;
-    }
-    openChapterControls();
     const QString saved = Settings().read(SettingsStore::FolderSection, PagoraFolder, QString());
     if (saved.trimmed().isEmpty()) {
         selectFirstChapter();
@@ -107,13 +114,8 @@ void frmMain::cboPagoraDir_Validate()
         return;
     }
     PagoraFolder = text;
-    LoadChapterList(PagoraFolder);
-    if (cboChapters->count() == 0) {
-        showInvalidDirectory();
-        ClearView();
+    if (!listChaptersOrRefuse())
         return;
-    }
-    openChapterControls();
     const QString saved = Settings().read(SettingsStore::FolderSection, PagoraFolder, QString());
     if (!saved.isEmpty()) {
         restoreSavedPosition(saved);

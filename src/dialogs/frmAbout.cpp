@@ -6,6 +6,7 @@
 #include "platform/Prompts.h"
 #include "platform/Registry.h"
 #include "platform/Twips.h"
+#include "platform/WindowStyle.h"
 
 #include <QLabel>
 #include <QProcess>
@@ -46,25 +47,6 @@ bool startProgram(const QString &path)
     return QProcess::startDetached(path, {});
 }
 
-QFont aboutFont()
-{
-    QFont font;
-    font.setStyleHint(QFont::SansSerif);
-    font.setFamily(QStringLiteral("Sans Serif"));
-    font.setPointSizeF(8.25);
-    // The captions were measured for a narrow type; most faces here are wider.
-    font.setStretch(QFont::SemiCondensed);
-    return font;
-}
-
-template <typename W>
-W *placed(W *widget, const QString &name, int left, int top, int width, int height)
-{
-    widget->setObjectName(name);
-    Twips::move(widget, left, top, width, height);
-    return widget;
-}
-
 } // namespace
 
 frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
@@ -74,7 +56,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About The Pagora Viewer"));
     setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
-    setFont(aboutFont());
+    setFont(WindowStyle::controlFont());
     setFixedSize(Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight));
     createControls();
     Form_Load();
@@ -85,12 +67,12 @@ frmAbout::~frmAbout() = default;
 void frmAbout::createControls()
 {
     // The banner fills the box exactly, so the box has no border to cut it.
-    Picture1 = placed(new PictureBox(this), QStringLiteral("Picture1"), 120, 120, 6075, 1575);
+    Picture1 = WindowStyle::placed(new PictureBox(this), QStringLiteral("Picture1"), 120, 120, 6075, 1575);
     Picture1->setBorder(false);
     Picture1->setFocusPolicy(Qt::NoFocus);
     Picture1->setImage(QImage(QStringLiteral(":/about-banner.png")));
 
-    lblTitle = placed(new QLabel(this), QStringLiteral("lblTitle"), 120, 1860, 6075, 840);
+    lblTitle = WindowStyle::placed(new QLabel(this), QStringLiteral("lblTitle"), 120, 1860, 6075, 840);
     lblTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblTitle->setWordWrap(true);
     lblTitle->setAutoFillBackground(true);
@@ -99,15 +81,15 @@ void frmAbout::createControls()
     pal.setColor(QPalette::WindowText, Qt::black);
     lblTitle->setPalette(pal);
 
-    Image1 = placed(new ImageControl(this), QStringLiteral("Image1"), 180, 2880, 705, 705);
+    Image1 = WindowStyle::placed(new ImageControl(this), QStringLiteral("Image1"), 180, 2880, 705, 705);
     Image1->setStretch(true);
     Image1->setPicture(QImage(QStringLiteral(":/pagora-viewer.png")));
 
-    cmdOK = placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920,
+    cmdOK = WindowStyle::placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920,
                    2820, 1260, 345);
-    cmdSysInfo = placed(new QPushButton(QStringLiteral("&System Info..."), this),
+    cmdSysInfo = WindowStyle::placed(new QPushButton(QStringLiteral("&System Info..."), this),
                         QStringLiteral("cmdSysInfo"), 3540, 2820, 1245, 345);
-    cmdLicense = placed(new QPushButton(QStringLiteral("Licensing"), this),
+    cmdLicense = WindowStyle::placed(new QPushButton(QStringLiteral("Licensing"), this),
                         QStringLiteral("cmdLicense"), 3540, 3300, 1245, 345);
     // Enter presses OK unless another button has the focus.
     cmdOK->setDefault(true);

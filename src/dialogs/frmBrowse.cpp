@@ -3,6 +3,7 @@
 #include "platform/PlatformError.h"
 #include "platform/Prompts.h"
 #include "platform/Twips.h"
+#include "platform/WindowStyle.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,14 +22,6 @@ constexpr int kClientWidth = 4080;
 constexpr int kClientHeight = 2715;
 
 constexpr int kPathRole = Qt::UserRole;
-
-template <typename W>
-W *placed(W *widget, const QString &name, int left, int top, int width, int height)
-{
-    widget->setObjectName(name);
-    Twips::move(widget, left, top, width, height);
-    return widget;
-}
 
 // The folder icons of the directory list, drawn here rather than shipped.
 QIcon folderIcon(bool open)
@@ -65,17 +58,6 @@ const QIcon &closedFolderIcon()
 {
     static const QIcon icon = folderIcon(false);
     return icon;
-}
-
-QFont dialogFont()
-{
-    QFont font;
-    font.setStyleHint(QFont::SansSerif);
-    font.setFamily(QStringLiteral("Sans Serif"));
-    font.setPointSizeF(8.25);
-    // Measured for a narrow type, as on the main window.
-    font.setStretch(QFont::SemiCondensed);
-    return font;
 }
 
 // The label's two lines were measured for a narrower type than most here;
@@ -206,7 +188,7 @@ frmBrowse::frmBrowse(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmBrowse"));
     setWindowTitle(QStringLiteral("Select Pagora Folder"));
-    setFont(dialogFont());
+    setFont(WindowStyle::controlFont());
     createControls();
     resize(Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight));
     Form_Load();
@@ -215,19 +197,19 @@ frmBrowse::frmBrowse(QWidget *parent) : QDialog(parent)
 void frmBrowse::createControls()
 {
     // Created in tab order, so the volume list has the focus first.
-    Drive1 = placed(new QComboBox(this), QStringLiteral("Drive1"), 60, 600, 2895, 315);
-    Dir1 = placed(new DirListBox(this), QStringLiteral("Dir1"), 60, 960, 2835, 1665);
-    Label1 = placed(new QLabel(QStringLiteral("Select folder containing the pagora chapters. "
+    Drive1 = WindowStyle::placed(new QComboBox(this), QStringLiteral("Drive1"), 60, 600, 2895, 315);
+    Dir1 = WindowStyle::placed(new DirListBox(this), QStringLiteral("Dir1"), 60, 960, 2835, 1665);
+    Label1 = WindowStyle::placed(new QLabel(QStringLiteral("Select folder containing the pagora chapters. "
                                               "(Either .zip files or sub-folders.)"),
                                this),
                     QStringLiteral("Label1"), 60, 60, 2895, 435);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fitText(Label1);
-    cmdOk = placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120,
+    cmdOk = WindowStyle::placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120,
                    60, 855, 375);
     cmdOk->setDefault(true);
-    cmdCancel = placed(new QPushButton(QStringLiteral("&Cancel"), this),
+    cmdCancel = WindowStyle::placed(new QPushButton(QStringLiteral("&Cancel"), this),
                        QStringLiteral("cmdCancel"), 3120, 540, 855, 375);
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, cmdOk);

@@ -2,6 +2,7 @@
 
 #include "platform/PictureControls.h"
 #include "platform/Twips.h"
+#include "platform/WindowStyle.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -47,17 +48,6 @@ constexpr int kOutline[12][4] = {
     {450, 1950, 600, 1950}, {450, 2250, 600, 2250}, {450, 2550, 600, 2550},
 };
 
-QFont helpFont()
-{
-    QFont font;
-    font.setStyleHint(QFont::SansSerif);
-    font.setFamily(QStringLiteral("Sans Serif"));
-    font.setPointSizeF(8.25);
-    // The captions were measured for a narrow type; most faces here are wider.
-    font.setStretch(QFont::SemiCondensed);
-    return font;
-}
-
 void setBackground(QWidget *w, const QColor &colour)
 {
     QPalette pal = w->palette();
@@ -74,7 +64,7 @@ frmHelp::frmHelp(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Basic Instructions"));
     setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
-    setFont(helpFont());
+    setFont(WindowStyle::controlFont());
     // The controls keep their places, so the window keeps its size.
     setFixedSize(Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight));
     createControls();

@@ -2,6 +2,7 @@
 
 #include "platform/PictureControls.h"
 #include "platform/Twips.h"
+#include "platform/WindowStyle.h"
 
 #include <FreeImage.h>
 #include <zip.h>
@@ -15,17 +16,6 @@ constexpr int kClientWidth = 5880;
 constexpr int kClientHeight = 3645;
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-QFont licencesFont()
-{
-    QFont font;
-    font.setStyleHint(QFont::SansSerif);
-    font.setFamily(QStringLiteral("Sans Serif"));
-    font.setPointSizeF(8.25);
-    // The labels were measured for a narrow type; most faces here are wider.
-    font.setStretch(QFont::SemiCondensed);
-    return font;
-}
 
 QLabel *wrappingLabel(QWidget *parent, const QString &name, int left, int top, int width,
                       int height)
@@ -44,7 +34,7 @@ frmLicenses::frmLicenses(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLicenses"));
     setWindowTitle(QStringLiteral("Licensing Information"));
-    setFont(licencesFont());
+    setFont(WindowStyle::controlFont());
     setFixedSize(Twips::toPixels(kClientWidth), Twips::toPixels(kClientHeight));
 
     Picture1 = new PictureBox(this);
