@@ -19,6 +19,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace SeriesFixtures;
 
@@ -203,6 +206,34 @@ private slots:
         // The new page's caption over an empty view; the position stays on page 1.
         QCOMPARE(w->lblPage->text(), QStringLiteral("Page 2 of 2"));
         QVERIFY(w->Image1->picture().isNull());
+        QCOMPARE(stored("General", "LastPage"), QStringLiteral("1"));
+    }
+
+    void vanishedMediumClearsTheView()
+    {
+        // A page the system can't reach (a socket stands in for a medium that
+        // is gone: opening it fails as a missing device does).
+        const QString folder = makeFolderChapter(series, QStringLiteral("Ch001"),
+                                                 {"p01.jpg", "p02.jpg"}, QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        const QByteArray socketPath = QFile::encodeName(folder + QStringLiteral("/p02.jpg"));
+        QVERIFY(QFile::remove(folder + QStringLiteral("/p02.jpg")));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, socketPath.constData(), sizeof(address.sun_path));
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0);
+        show(2);
+        ::close(fd);
+        QCOMPARE(prompts->shown.size(), 1);
+        const MessageRequest box = prompts->shown.first().message;
+        QCOMPARE(box.title, QStringLiteral("Disk Not Ready"));
+        QCOMPARE(box.text, QStringLiteral("Disk not ready. If you are using removable media such "
+                                          "as a CD or Zip disk, please be sure it is properly inserted"));
+        QCOMPARE(w->cboChapters->count(), 0);
+        QVERIFY(!w->cboChapters->isEnabled());
+        QVERIFY(!w->RCMenu->isEnabled());
+        QCOMPARE(w->lblPage->text(), QString());
         QCOMPARE(stored("General", "LastPage"), QStringLiteral("1"));
     }
 

@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
-#include "dialogs/HelpWindows.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmHelp.h"
 
 // Each opening is a fresh modal window, released when it closes.
 void frmMain::mnuHelpBasic_Click()

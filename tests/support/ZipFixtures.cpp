@@ -159,11 +159,6 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return true;
 }
 
-bool truncate(const QString &path, qint64 size)
-{
-    return QFile::resize(path, size) || failed(QStringLiteral("cannot cut %1").arg(path));
-}
-
 bool setDeclaredSize(const QString &path, const QByteArray &name, quint32 size)
 {
     QByteArray bytes = readAll(path);

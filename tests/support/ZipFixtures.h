@@ -36,8 +36,6 @@ QList<Member> members(const QList<QByteArray> &names);
 // its end record). False, with a warning, when anything fails.
 bool write(const QString &path, const QList<Member> &members);
 bool writeBytes(const QString &path, const QByteArray &bytes);
-// Cuts the file to its first `size` bytes.
-bool truncate(const QString &path, qint64 size);
 // Makes a member declare another uncompressed size, in its local header and
 // its central directory entry alike.
 bool setDeclaredSize(const QString &path, const QByteArray &name, quint32 size);
