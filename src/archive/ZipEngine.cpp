@@ -1,6 +1,7 @@
 // The libzip side of modUnZip: SingleEntryUnzip lists or extracts one archive.
 
 #include "archive/modUnZip.h"
+#include "platform/Wildcard.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -51,26 +52,6 @@ QString libzipText(int code)
     return text;
 }
 
-// "?" is any one character, "*" any run; every other character stands for
-// itself (brackets included, unlike a shell glob).
-QRegularExpression patternExpression(const QString &pattern, bool caseInsensitive)
-{
-    QString expression;
-    expression.reserve(pattern.size() * 2);
-    for (const QChar c : pattern) {
-        if (c == QLatin1Char('*'))
-            expression += QStringLiteral(".*");
-        else if (c == QLatin1Char('?'))
-            expression += QLatin1Char('.');
-        else
-            expression += QRegularExpression::escape(QString(c));
-    }
-    QRegularExpression::PatternOptions options = QRegularExpression::DotMatchesEverythingOption;
-    if (caseInsensitive)
-        options |= QRegularExpression::CaseInsensitiveOption;
-    return QRegularExpression(QRegularExpression::anchoredPattern(expression), options);
-}
-
 struct Pattern {
     QString text;
     QRegularExpression expression;
@@ -83,7 +64,7 @@ QList<Pattern> patternsOf(qint32 count, const char *const *names, bool caseInsen
     for (qint32 i = 0; names && i < qMin(count, qint32(ZipNameSlots)); ++i) {
         if (names[i]) {
             const QString text = QString::fromUtf8(names[i]);
-            patterns.append({text, patternExpression(text, caseInsensitive)});
+            patterns.append({text, wildcardExpression(text, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive)});
         }
     }
     return patterns;

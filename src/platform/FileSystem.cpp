@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/PlatformError.h"
+#include "platform/Wildcard.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -103,25 +104,6 @@ QStringList entryNames(const QString &folder, QDir::Filters filters)
         names.append(it.fileName());
     }
     return names;
-}
-
-// Only "*" and "?" are wildcards here. QDir's own filters would also read
-// "[...]" as a character set, and comic names often carry brackets.
-QRegularExpression wildcardExpression(const QString &wildcard)
-{
-    QString expression;
-    expression.reserve(wildcard.size() * 2);
-    for (const QChar c : wildcard) {
-        if (c == QLatin1Char('*'))
-            expression += QStringLiteral(".*");
-        else if (c == QLatin1Char('?'))
-            expression += QLatin1Char('.');
-        else
-            expression += QRegularExpression::escape(QString(c));
-    }
-    return QRegularExpression(QRegularExpression::anchoredPattern(expression),
-                              QRegularExpression::CaseInsensitiveOption
-                                  | QRegularExpression::DotMatchesEverythingOption);
 }
 
 } // namespace
@@ -301,7 +283,7 @@ QString DirectorySearch::first(const QString &pattern)
     m_next = 0;
     const QString folder = folderOf(pattern);
     const QRegularExpression wildcard =
-        wildcardExpression(pattern.mid(pattern.lastIndexOf(QLatin1Char('/')) + 1));
+        wildcardExpression(pattern.mid(pattern.lastIndexOf(QLatin1Char('/')) + 1), Qt::CaseInsensitive);
     // No QDir::Hidden: dot files stay out; the name check below makes sure.
     const QStringList names = entryNames(folder, QDir::Files);
     for (const QString &name : names) {
