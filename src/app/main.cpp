@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <cstdio>
 #include <cstring>
 
@@ -47,8 +46,6 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(PAGORA_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Pagora Viewer"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
-    // Large pages are welcome up to the page budget (120 megapixels, 4 bytes each).
-    QImageReader::setAllocationLimit(512);
 
     frmMain window;
     if (folder)
