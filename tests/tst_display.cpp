@@ -197,6 +197,23 @@ private slots:
         QCOMPARE(stored("General", "LastPage"), QStringLiteral("1"));
     }
 
+    void sameUnchangedPageIsNotDecodedAgain()
+    {
+        const QString folder = makeFolderChapter(series, QStringLiteral("Ch001"),
+                                                 {QStringLiteral("a.jpg")}, QSize(900, 900));
+        open(QStringLiteral("Ch001"));
+        const qint64 decoded = w->Image1->picture().cacheKey();
+        const QSize target = w->size() + QSize(30, 20);
+        w->resize(target); // the layout shows the page again
+        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
+        QCOMPARE(w->Image1->picture().cacheKey(), decoded);
+        // A page file that changed is read again.
+        writePage(folder + QStringLiteral("/a.jpg"), QSize(600, 900), Qt::red);
+        show(1);
+        QVERIFY(w->Image1->picture().cacheKey() != decoded);
+        QCOMPARE(Twips::width(w->Image2), 9000);
+    }
+
     void vanishedMediumClearsTheView()
     {
         // A page the system can't reach (a socket stands in for a medium that

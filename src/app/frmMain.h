@@ -2,6 +2,9 @@
 
 #include "app/ViewerTypes.h"
 
+#include <QDateTime>
+#include <QFileInfo>
+#include <QImage>
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -195,6 +198,22 @@ private:
     void hideHorizontalBar();
     void saveReadingPosition();
     void reportPageFailure(int errorNumber, const QString &description, const QString &memberName);
+
+    // The page of the last display, with the size and time of its file (the
+    // page file, or the archive it came from) when it was decoded.
+    struct ShownPage {
+        QString key;
+        qint64 size = -1;
+        QDateTime modified;
+        QImage picture;
+        Bool16 png = kFalse16;
+        bool matches(const QString &otherKey, const QFileInfo &source) const
+        {
+            return !picture.isNull() && otherKey == key && source.exists()
+                   && source.size() == size && source.lastModified() == modified;
+        }
+    };
+    ShownPage m_shownPage;
 
     std::unique_ptr<PrivateRunFolder> m_runFolder;
     QString m_folderAfterStartup;

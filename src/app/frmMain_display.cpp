@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -68,30 +69,44 @@ void frmMain::ShowPage(qint16 &PageNumber)
 
     const QString memberName = PageNames.value(n - 1);
     try {
-        QString path;
-        if (IsZipChapter) {
-            path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName);
-            if (path.endsWith(QLatin1Char('.'))) {
-                reportPageFailure(0, QString(), memberName);
-                return;
-            }
-        } else {
-            path = PagoraFolder + cboChapters->currentText() + QLatin1Char('/') + memberName;
-        }
-
-        // Any ".png" in the path, folder part included, sends the page the
-        // PNG way; the library then goes by the file's content.
-        IsPngPage = toBool16(path.toUpper().contains(QLatin1String(".PNG")));
+        // The same unchanged page shown again (a resize, a zoom step) is
+        // neither extracted nor decoded again.
+        const QString chapter = PagoraFolder + cboChapters->currentText();
+        const QFileInfo source(IsZipChapter ? chapter : chapter + QLatin1Char('/') + memberName);
+        const QString key = source.filePath() + QLatin1Char('\n') + memberName;
         QImage picture;
-        if (IsPngPage) {
-            const auto result = modFreeImage::DrawPngPage(path, *Picture2);
-            if (result != modFreeImage::PngRouteResult::Drawn)
-                throw modFreeImage::pngRouteError(result);
-            picture = Picture2->image();
+        if (m_shownPage.matches(key, source)) {
+            IsPngPage = m_shownPage.png;
+            picture = m_shownPage.picture;
+            if (!IsPngPage)
+                Image2->setPicture(picture);
         } else {
-            // Decoded once: measured in Image2 and shown in Image1.
-            picture = LoadPicture(path);
-            Image2->setPicture(picture);
+            m_shownPage = {};
+            QString path;
+            if (IsZipChapter) {
+                path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName);
+                if (path.endsWith(QLatin1Char('.'))) {
+                    reportPageFailure(0, QString(), memberName);
+                    return;
+                }
+            } else {
+                path = source.filePath();
+            }
+
+            // Any ".png" in the path, folder part included, sends the page the
+            // PNG way; the library then goes by the file's content.
+            IsPngPage = toBool16(path.toUpper().contains(QLatin1String(".PNG")));
+            if (IsPngPage) {
+                const auto result = modFreeImage::DrawPngPage(path, *Picture2);
+                if (result != modFreeImage::PngRouteResult::Drawn)
+                    throw modFreeImage::pngRouteError(result);
+                picture = Picture2->image();
+            } else {
+                // Decoded once: measured in Image2 and shown in Image1.
+                picture = LoadPicture(path);
+                Image2->setPicture(picture);
+            }
+            m_shownPage = {key, source.size(), source.lastModified(), picture, IsPngPage};
         }
 
         Image1->clearPicture();
