@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// Flags of the viewer state keep the 16-bit width of the original design:
+// Flags of the viewer state are 16 bits wide:
 // true is all bits set, false is 0.
 using Bool16 = qint16;
 inline constexpr Bool16 kTrue16 = -1;

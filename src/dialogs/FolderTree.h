@@ -11,10 +11,6 @@
 // be checked without a window.
 namespace FolderTree {
 
-// The error a folder on a volume that is not ready gives, as the original
-// platform numbered it; the browser tells the user about this one only.
-inline constexpr int DeviceUnavailable = 68;
-
 // One line of the directory list. The open folder and its ancestors are
 // "open" lines (open-folder icon), one indent step per level from the root;
 // the open folder's sub-folders sit one step further in, closed.

@@ -113,7 +113,7 @@ int DirListBox::failureFor(const QString &folder) const
         return ErrorNumber::PathNotFound;
     const int volume = FolderTree::volumeIndexOf(folder, m_volumes);
     if (volume >= 0 && !FolderTree::VolumeSource::current().isReady(m_volumes[volume].root))
-        return FolderTree::DeviceUnavailable;
+        return ErrorNumber::DeviceUnavailable;
     if (!m_fileSystem.folderExists(folder))
         return ErrorNumber::PathNotFound;
     return 0;
@@ -130,10 +130,10 @@ void DirListBox::setPath(const QString &path)
     switch (failureFor(folder)) {
     case 0:
         break;
-    case FolderTree::DeviceUnavailable:
-        throw PlatformError(FolderTree::DeviceUnavailable, QStringLiteral("Device unavailable"));
+    case ErrorNumber::DeviceUnavailable:
+        throw PlatformError(ErrorNumber::DeviceUnavailable);
     default:
-        throw PlatformError(ErrorNumber::PathNotFound, QStringLiteral("Path not found"));
+        throw PlatformError(ErrorNumber::PathNotFound);
     }
 
     QStringList names;
@@ -287,7 +287,7 @@ void frmBrowse::Drive1_Change()
     try {
         Dir1->setPath(m_volumes[index].root);
     } catch (const PlatformError &error) {
-        if (error.number() == FolderTree::DeviceUnavailable)
+        if (error.number() == ErrorNumber::DeviceUnavailable)
             showMessage(QStringLiteral("Drive Unavailable"),
                         QStringLiteral("The requested drive is currently unavailable.\r\n"
                                        "Did you forget to put in the cd?"),

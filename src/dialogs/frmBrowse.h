@@ -26,7 +26,7 @@ public:
     // The open folder, ending with "/".
     QString path() const { return m_path; }
     // Opens a folder. Throws PlatformError, leaving the list as it was:
-    // FolderTree::DeviceUnavailable when the volume holding it is not ready,
+    // ErrorNumber::DeviceUnavailable when the volume holding it is not ready,
     // PathNotFound when there is no such folder (or the path is relative).
     void setPath(const QString &path);
     bool canOpen(const QString &path) const;

@@ -214,11 +214,11 @@ PlatformError pngRouteError(PngRouteResult result)
 {
     switch (result) {
     case PngRouteResult::FileMissing:
-        return PlatformError(ErrorNumber::FileNotFound, QStringLiteral("File not found"));
+        return PlatformError(ErrorNumber::FileNotFound);
     case PngRouteResult::TooLarge:
-        return PlatformError(ErrorNumber::OutOfMemory, QStringLiteral("Out of memory"));
+        return PlatformError(ErrorNumber::OutOfMemory);
     default:
-        return PlatformError(ErrorNumber::InvalidPicture, QStringLiteral("Invalid picture"));
+        return PlatformError(ErrorNumber::InvalidPicture);
     }
 }
 

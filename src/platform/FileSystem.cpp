@@ -16,19 +16,7 @@ namespace {
 
 [[noreturn]] void fail(int number)
 {
-    switch (number) {
-    case ErrorNumber::FileNotFound:
-        throw PlatformError(number, QStringLiteral("File not found"));
-    case ErrorNumber::FileAlreadyExists:
-        throw PlatformError(number, QStringLiteral("File already exists"));
-    case ErrorNumber::PermissionDenied:
-        throw PlatformError(number, QStringLiteral("Permission denied"));
-    case ErrorNumber::PathNotFound:
-        throw PlatformError(number, QStringLiteral("Path not found"));
-    default:
-        throw PlatformError(ErrorNumber::PathFileAccessError,
-                            QStringLiteral("Path/File access error"));
-    }
+    throw PlatformError(number);
 }
 
 // What a failed system call on an existing file means to the user.

@@ -14,19 +14,7 @@ namespace {
 
 [[noreturn]] void fail(int number)
 {
-    switch (number) {
-    case ErrorNumber::FileNotFound:
-        throw PlatformError(number, QStringLiteral("File not found"));
-    case ErrorNumber::DiskNotReady:
-        throw PlatformError(number, QStringLiteral("Disk not ready"));
-    case ErrorNumber::OutOfMemory:
-        throw PlatformError(number, QStringLiteral("Out of memory"));
-    case ErrorNumber::InvalidPicture:
-        throw PlatformError(number, QStringLiteral("Invalid picture"));
-    default:
-        throw PlatformError(ErrorNumber::PathFileAccessError,
-                            QStringLiteral("Path/File access error"));
-    }
+    throw PlatformError(number);
 }
 
 [[noreturn]] void failOpen(int error)
