@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+using WindowStyle::placed;
+
 namespace {
 
 // Client area of the window at its design size.
@@ -88,16 +90,16 @@ void frmMain::createControls()
     client->setObjectName(QStringLiteral("frmMainClient"));
     setCentralWidget(client);
 
-    Picture2 = WindowStyle::placed(new PictureBox(client), QStringLiteral("Picture2"), 8100, 6780, 435, 375);
+    Picture2 = placed(new PictureBox(client), QStringLiteral("Picture2"), 8100, 6780, 435, 375);
     Picture2->setBorder(false);
 
-    PicImage = WindowStyle::placed(new PictureBox(client), QStringLiteral("PicImage"), 60, 900, 8055, 5955);
+    PicImage = placed(new PictureBox(client), QStringLiteral("PicImage"), 60, 900, 8055, 5955);
     PicImage->setBorder(true);
     PicImage->setBackground(Qt::black);
-    Image2 = WindowStyle::placed(new ImageControl(PicImage->client()), QStringLiteral("Image2"), 7620, 60,
+    Image2 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image2"), 7620, 60,
                     375, 495);
     Image2->hide();
-    Image1 = WindowStyle::placed(new ImageControl(PicImage->client()), QStringLiteral("Image1"), 0, 0, 7515,
+    Image1 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image1"), 0, 0, 7515,
                     5655);
     Image1->setStretch(true);
     Image1->setContextMenuPolicy(Qt::PreventContextMenu);
@@ -108,16 +110,16 @@ void frmMain::createControls()
     connect(Image1, &ImageControl::mouseReleased, this,
             [this](QMouseEvent *e) { forwardMouse(e, &frmMain::Image1_MouseUp); });
 
-    Picture1 = WindowStyle::placed(new PictureBox(client), QStringLiteral("Picture1"), 60, 60, 8295, 795);
+    Picture1 = placed(new PictureBox(client), QStringLiteral("Picture1"), 60, 60, 8295, 795);
     Picture1->setBorder(true);
     QWidget *panel = Picture1->client();
-    cboPagoraDir = WindowStyle::placed(new QComboBox(panel), QStringLiteral("cboPagoraDir"), 120, 360, 3495,
+    cboPagoraDir = placed(new QComboBox(panel), QStringLiteral("cboPagoraDir"), 120, 360, 3495,
                           315);
     cboPagoraDir->setEditable(true);
     cboPagoraDir->setInsertPolicy(QComboBox::NoInsert);
     // A history item picked by the user, by mouse or arrow keys.
     connect(cboPagoraDir, &QComboBox::activated, this, [this] { cboPagoraDir_Click(); });
-    cmdBrowse = WindowStyle::placed(new QPushButton(QStringLiteral("Browse"), panel),
+    cmdBrowse = placed(new QPushButton(QStringLiteral("Browse"), panel),
                        QStringLiteral("cmdBrowse"), 2880, 60, 735, 255);
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
     const QStringList navCaptions = {QStringLiteral("<<"), QStringLiteral("<"),
@@ -126,26 +128,26 @@ void frmMain::createControls()
                                  QStringLiteral("Ctrl-Pgdn"), QStringLiteral("Alt-Pgdn")};
     const int navLefts[] = {6420, 6840, 7260, 7680};
     for (int i = 0; i < 4; ++i) {
-        cmdNavigate[i] = WindowStyle::placed(new QPushButton(navCaptions[i], panel),
+        cmdNavigate[i] = placed(new QPushButton(navCaptions[i], panel),
                                 QStringLiteral("cmdNavigate(%1)").arg(i), navLefts[i], 270, 435,
                                 375);
         cmdNavigate[i]->setToolTip(navTips[i]);
         cmdNavigate[i]->setFont(WindowStyle::controlFont(true));
     }
-    cboChapters = WindowStyle::placed(new QComboBox(panel), QStringLiteral("cboChapters"), 3720, 360, 2595,
+    cboChapters = placed(new QComboBox(panel), QStringLiteral("cboChapters"), 3720, 360, 2595,
                          315);
-    chkFitToWindow = WindowStyle::placed(new QCheckBox(QStringLiteral("&Fit To Window"), panel),
+    chkFitToWindow = placed(new QCheckBox(QStringLiteral("&Fit To Window"), panel),
                             QStringLiteral("chkFitToWindow"), 4950, 60, 1335, 195);
-    Label1 = WindowStyle::placed(new QLabel(QStringLiteral("Pagora Chapters Folder"), panel),
+    Label1 = placed(new QLabel(QStringLiteral("Pagora Chapters Folder"), panel),
                     QStringLiteral("Label1"), 120, 120, 1875, 195);
-    Label2 = WindowStyle::placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"),
+    Label2 = placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"),
                     3720, 180, 675, 195);
-    lblPage = WindowStyle::placed(new QLabel(QStringLiteral("Page x of X"), panel), QStringLiteral("lblPage"),
+    lblPage = placed(new QLabel(QStringLiteral("Page x of X"), panel), QStringLiteral("lblPage"),
                      6420, 60, 1515, 195);
 
-    hsImage = WindowStyle::placed(new QScrollBar(Qt::Horizontal, client), QStringLiteral("hsImage"), 60, 6855,
+    hsImage = placed(new QScrollBar(Qt::Horizontal, client), QStringLiteral("hsImage"), 60, 6855,
                      8055, 255);
-    vsImage = WindowStyle::placed(new QScrollBar(Qt::Vertical, client), QStringLiteral("vsImage"), 8100, 900,
+    vsImage = placed(new QScrollBar(Qt::Vertical, client), QStringLiteral("vsImage"), 8100, 900,
                      255, 5955);
     // Choosing a chapter, by the user or from code, opens it at once.
     connect(cboChapters, &QComboBox::currentIndexChanged, this, [this](int index) {

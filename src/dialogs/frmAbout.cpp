@@ -14,6 +14,8 @@
 #include <exception>
 #include <memory>
 
+using WindowStyle::placed;
+
 namespace {
 
 constexpr int kClientWidth = 6300;
@@ -67,12 +69,12 @@ frmAbout::~frmAbout() = default;
 void frmAbout::createControls()
 {
     // The banner fills the box exactly, so the box has no border to cut it.
-    Picture1 = WindowStyle::placed(new PictureBox(this), QStringLiteral("Picture1"), 120, 120, 6075, 1575);
+    Picture1 = placed(new PictureBox(this), QStringLiteral("Picture1"), 120, 120, 6075, 1575);
     Picture1->setBorder(false);
     Picture1->setFocusPolicy(Qt::NoFocus);
     Picture1->setImage(QImage(QStringLiteral(":/about-banner.png")));
 
-    lblTitle = WindowStyle::placed(new QLabel(this), QStringLiteral("lblTitle"), 120, 1860, 6075, 840);
+    lblTitle = placed(new QLabel(this), QStringLiteral("lblTitle"), 120, 1860, 6075, 840);
     lblTitle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblTitle->setWordWrap(true);
     lblTitle->setAutoFillBackground(true);
@@ -81,15 +83,15 @@ void frmAbout::createControls()
     pal.setColor(QPalette::WindowText, Qt::black);
     lblTitle->setPalette(pal);
 
-    Image1 = WindowStyle::placed(new ImageControl(this), QStringLiteral("Image1"), 180, 2880, 705, 705);
+    Image1 = placed(new ImageControl(this), QStringLiteral("Image1"), 180, 2880, 705, 705);
     Image1->setStretch(true);
     Image1->setPicture(QImage(QStringLiteral(":/pagora-viewer.png")));
 
-    cmdOK = WindowStyle::placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920,
+    cmdOK = placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920,
                    2820, 1260, 345);
-    cmdSysInfo = WindowStyle::placed(new QPushButton(QStringLiteral("&System Info..."), this),
+    cmdSysInfo = placed(new QPushButton(QStringLiteral("&System Info..."), this),
                         QStringLiteral("cmdSysInfo"), 3540, 2820, 1245, 345);
-    cmdLicense = WindowStyle::placed(new QPushButton(QStringLiteral("Licensing"), this),
+    cmdLicense = placed(new QPushButton(QStringLiteral("Licensing"), this),
                         QStringLiteral("cmdLicense"), 3540, 3300, 1245, 345);
     // Enter presses OK unless another button has the focus.
     cmdOK->setDefault(true);

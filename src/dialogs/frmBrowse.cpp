@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+using WindowStyle::placed;
+
 using FolderTree::Volume;
 
 namespace {
@@ -197,19 +199,19 @@ frmBrowse::frmBrowse(QWidget *parent) : QDialog(parent)
 void frmBrowse::createControls()
 {
     // Created in tab order, so the volume list has the focus first.
-    Drive1 = WindowStyle::placed(new QComboBox(this), QStringLiteral("Drive1"), 60, 600, 2895, 315);
-    Dir1 = WindowStyle::placed(new DirListBox(this), QStringLiteral("Dir1"), 60, 960, 2835, 1665);
-    Label1 = WindowStyle::placed(new QLabel(QStringLiteral("Select folder containing the pagora chapters. "
+    Drive1 = placed(new QComboBox(this), QStringLiteral("Drive1"), 60, 600, 2895, 315);
+    Dir1 = placed(new DirListBox(this), QStringLiteral("Dir1"), 60, 960, 2835, 1665);
+    Label1 = placed(new QLabel(QStringLiteral("Select folder containing the pagora chapters. "
                                               "(Either .zip files or sub-folders.)"),
                                this),
                     QStringLiteral("Label1"), 60, 60, 2895, 435);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fitText(Label1);
-    cmdOk = WindowStyle::placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120,
+    cmdOk = placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120,
                    60, 855, 375);
     cmdOk->setDefault(true);
-    cmdCancel = WindowStyle::placed(new QPushButton(QStringLiteral("&Cancel"), this),
+    cmdCancel = placed(new QPushButton(QStringLiteral("&Cancel"), this),
                        QStringLiteral("cmdCancel"), 3120, 540, 855, 375);
     setTabOrder(Drive1, Dir1);
     setTabOrder(Dir1, cmdOk);
