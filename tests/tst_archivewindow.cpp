@@ -3,6 +3,7 @@
 #include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
+#include "WindowFixtures.h"
 #include "ZipFixtures.h"
 #include "app/frmMain.h"
 #include "archive/modUnZip.h"
@@ -44,13 +45,7 @@ private:
     ScriptedPrompts *prompts = nullptr;
     QString series;
 
-    void openChapter(const QString &chapter)
-    {
-        w->PagoraFolder = series + QLatin1Char('/');
-        w->LoadChapterList(w->PagoraFolder);
-        w->cboChapters->setEnabled(true);
-        w->cboChapters->setCurrentIndex(w->cboChapters->findText(chapter));
-    }
+    void openChapter(const QString &chapter) { WindowFixtures::openSeries(*w, series, chapter); }
 
     void show(qint16 page) { w->ShowPage(w->PageIndex = page); }
 
@@ -67,10 +62,7 @@ private slots:
         prompts = ScriptedPrompts::install();
         modUnZip::ZipPasswordCancelled = 0;
         series = TestEnvironment::freshFolder(QStringLiteral("series"));
-        w = std::make_unique<frmMain>();
-        w->StartupDone = true;
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = WindowFixtures::windowWithoutStartup();
     }
     void cleanup()
     {

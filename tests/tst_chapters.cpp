@@ -3,6 +3,7 @@
 #include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
+#include "WindowFixtures.h"
 #include "app/frmMain.h"
 #include "platform/PictureControls.h"
 
@@ -31,12 +32,7 @@ private:
         return list;
     }
 
-    void openFolder()
-    {
-        w->PagoraFolder = series + QLatin1Char('/');
-        w->cboPagoraDir->setEditText(w->PagoraFolder);
-        w->LoadChapterList(w->PagoraFolder);
-    }
+    void openFolder() { WindowFixtures::openSeries(*w, series, -1); }
 
 private slots:
     void init()

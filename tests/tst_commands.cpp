@@ -3,6 +3,7 @@
 #include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
+#include "WindowFixtures.h"
 #include "app/frmMain.h"
 #include "platform/PictureControls.h"
 #include "platform/Twips.h"
@@ -47,16 +48,7 @@ private:
     std::unique_ptr<frmMain> w;
     QString series;
 
-    void openSeries(int chapter = 0)
-    {
-        w->PagoraFolder = series + QLatin1Char('/');
-        w->cboPagoraDir->setEditText(w->PagoraFolder);
-        w->LoadChapterList(w->PagoraFolder);
-        w->cboChapters->setEnabled(true);
-        w->RCMenu->setEnabled(true);
-        if (chapter >= 0)
-            w->cboChapters->setCurrentIndex(chapter);
-    }
+    void openSeries(int chapter = 0) { WindowFixtures::openSeries(*w, series, chapter); }
 
     void goTo(qint16 page) { w->PageIndex = page, w->ShowPage(w->PageIndex); }
 
@@ -92,12 +84,7 @@ private slots:
         makeFolderChapter(series, "Ch1", {"a.jpg", "b.jpg", "c.jpg"}, QSize(600, 900));
         makeFolderChapter(series, "Ch2", {"a.jpg", "b.jpg"}, QSize(600, 900));
         makeFolderChapter(series, "Ch3", {"a.jpg"}, QSize(600, 900));
-        w = std::make_unique<frmMain>();
-        w->StartupDone = true; // these tests open their folders themselves
-        w->DragAnchorX = -1;
-        w->show();
-        w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w = WindowFixtures::windowWithoutStartup();
     }
     void cleanup() { w.reset(), Prompts::install(nullptr); }
 

@@ -3,6 +3,7 @@
 #include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
+#include "WindowFixtures.h"
 #include "app/frmMain.h"
 #include "platform/PictureControls.h"
 #include "platform/Twips.h"
@@ -45,15 +46,7 @@ private:
     ScriptedPrompts *prompts = nullptr;
     QString series;
 
-    // Opens the series folder in the window and selects chapter `chapter`.
-    void open(const QString &chapter)
-    {
-        w->PagoraFolder = series + QLatin1Char('/');
-        w->cboPagoraDir->setEditText(w->PagoraFolder);
-        w->LoadChapterList(w->PagoraFolder);
-        w->cboChapters->setEnabled(true);
-        w->cboChapters->setCurrentIndex(w->cboChapters->findText(chapter));
-    }
+    void open(const QString &chapter) { WindowFixtures::openSeries(*w, series, chapter); }
 
     void show(qint16 page) { w->ShowPage(w->PageIndex = page); }
     QString stored(const QString &section, const QString &key) { return SettingsStore().read(section, key, "<missing>"); }
@@ -78,12 +71,7 @@ private slots:
         prompts = ScriptedPrompts::install();
         QFile::remove(TestEnvironment::settingsFile());
         series = TestEnvironment::freshFolder(QStringLiteral("series"));
-        w = std::make_unique<frmMain>();
-        // These tests open their folders themselves, without the start-up.
-        w->StartupDone = true;
-        w->DragAnchorX = -1;
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w = WindowFixtures::windowWithoutStartup();
     }
     void cleanup()
     {

@@ -1,6 +1,7 @@
 #include "archive/modUnZip.h"
 #include "ScriptedPrompts.h"
 #include "TestEnvironment.h"
+#include "SeriesFixtures.h"
 #include "ZipFixtures.h"
 
 #include <QApplication>
@@ -31,18 +32,8 @@ QString run(const QString &archive, const QString &pattern = {}, const QString &
     return ZipListText;
 }
 
-// Everything in a folder, hidden entries included, so leftovers show.
-Files entriesOf(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                      | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+const auto entriesOf = SeriesFixtures::folderEntries;
+const auto contentOf = SeriesFixtures::fileContent;
 
 } // namespace
 

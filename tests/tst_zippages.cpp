@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PlatformError.h"
 #include "TestEnvironment.h"
+#include "SeriesFixtures.h"
 #include "ZipFixtures.h"
 
 #include <QApplication>
@@ -14,17 +15,8 @@ using Files = QStringList;    // entries of a folder
 
 namespace {
 
-Files filesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                      | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+const auto filesIn = SeriesFixtures::folderEntries;
+const auto contentOf = SeriesFixtures::fileContent;
 
 // A file-system layer whose moves fail, as a file in use would make them.
 class FailingMoves : public FileSystem {

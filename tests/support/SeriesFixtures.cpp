@@ -111,6 +111,18 @@ QString makeFolderChapter(const QString &seriesFolder, const QString &name,
     return folder;
 }
 
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                      | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QColor centreColour(const QString &path)
 {
     const QImage image(path);

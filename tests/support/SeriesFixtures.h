@@ -19,6 +19,11 @@ void writeBytes(const QString &path, const QByteArray &bytes);
 QString makeFolderChapter(const QString &seriesFolder, const QString &name,
                           const QStringList &pageNames, QSize size = QSize(100, 150));
 
+// Everything in a folder, hidden entries included, so leftovers show.
+QStringList folderEntries(const QString &folder);
+// A file's bytes; empty when it can't be read.
+QByteArray fileContent(const QString &path);
+
 // The pixel colour at the centre of an image file.
 QColor centreColour(const QString &path);
 
