@@ -50,6 +50,9 @@ private:
 
     void show(qint16 page) { w->ShowPage(w->PageIndex = page); }
     QString stored(const QString &section, const QString &key) { return SettingsStore().read(section, key, "<missing>"); }
+    // The viewport inside its border, where the page shows.
+    int insideWidth() const { return Twips::fromPixels(w->PicImage->contentsRect().width()); }
+    int insideHeight() const { return Twips::fromPixels(w->PicImage->contentsRect().height()); }
 
     // Sizes the window so that the viewport, with no scroll bar shown,
     // measures the given twips.
@@ -202,15 +205,22 @@ private slots:
         QCOMPARE(Twips::width(w->Image2), 9000);
     }
 
+    void vanishedMediumClearsTheView_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::newRow("jpeg, the picture loader") << "p02.jpg";
+        QTest::newRow("png, the png route") << "p02.png";
+    }
     void vanishedMediumClearsTheView()
     {
         // A page the system can't reach (a socket stands in for a medium that
         // is gone: opening it fails as a missing device does).
+        QFETCH(QString, page);
         const QString folder = makeFolderChapter(series, QStringLiteral("Ch001"),
-                                                 {"p01.jpg", "p02.jpg"}, QSize(20, 20));
+                                                 {"p01.jpg", page}, QSize(20, 20));
         open(QStringLiteral("Ch001"));
-        const QByteArray socketPath = QFile::encodeName(folder + QStringLiteral("/p02.jpg"));
-        QVERIFY(QFile::remove(folder + QStringLiteral("/p02.jpg")));
+        const QByteArray socketPath = QFile::encodeName(folder + QLatin1Char('/') + page);
+        QVERIFY(QFile::remove(folder + QLatin1Char('/') + page));
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
@@ -274,7 +284,7 @@ private slots:
     {
         QTest::addColumn<int>("extraPixels");
         QTest::addColumn<bool>("barShown");
-        QTest::newRow("exactly as wide") << 0 << false;
+        QTest::newRow("exactly as wide as the inside") << 0 << false;
         QTest::newRow("one pixel wider") << 1 << true;
     }
     void horizontalBarOnlyForAWiderPage()
@@ -284,7 +294,7 @@ private slots:
         // A short page, so no vertical bar takes width away.
         setBarlessViewport(9000, 6000);
         makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
-                          QSize(600 + extraPixels, 100));
+                          QSize(600 - 4 + extraPixels, 100)); // a 2-pixel border each side
         open(QStringLiteral("Ch001"));
         QCOMPARE(w->hsImage->isVisible(), barShown);
         QVERIFY(!w->vsImage->isVisible());
@@ -309,8 +319,8 @@ private slots:
         const int viewH = 6000 - Twips::height(w->hsImage);
         QCOMPARE(Twips::width(w->PicImage), viewW);
         QCOMPARE(Twips::height(w->PicImage), viewH);
-        QCOMPARE(w->hsImage->maximum(), 15000 - viewW);
-        QCOMPARE(w->vsImage->maximum(), 15000 - viewH);
+        QCOMPARE(w->hsImage->maximum(), 15000 - insideWidth());
+        QCOMPARE(w->vsImage->maximum(), 15000 - insideHeight());
         QCOMPARE(w->hsImage->value(), w->hsImage->maximum());
         QCOMPARE(w->vsImage->value(), 0);
         QCOMPARE(Twips::left(w->Image1), -w->hsImage->maximum());
@@ -319,6 +329,10 @@ private slots:
         QCOMPARE(w->vsImage->singleStep(), qRound(w->vsImage->maximum() * 0.05));
         QCOMPARE(w->hsImage->pageStep(), qRound(w->hsImage->maximum() * 0.05));
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w->PicImage));
+        // At Max each far edge of the page meets the inside of the border.
+        w->vsImage->setValue(w->vsImage->maximum());
+        QCOMPARE(w->Image1->geometry().right() + 1, w->PicImage->contentsRect().width());
+        QCOMPARE(w->Image1->geometry().bottom() + 1, w->PicImage->contentsRect().height());
     }
 
     void barsAreDecidedTogether()
@@ -334,7 +348,7 @@ private slots:
         open(QStringLiteral("Ch001"));
         QVERIFY(w->hsImage->isVisible());
         QVERIFY(w->vsImage->isVisible());
-        QCOMPARE(w->vsImage->maximum(), 395 * 15 - Twips::height(w->PicImage));
+        QCOMPARE(w->vsImage->maximum(), 395 * 15 - insideHeight());
         QVERIFY(w->vsImage->maximum() > 0);
         // A page that fits leaves both bars hidden with empty ranges.
         w->cboChapters->setCurrentIndex(w->cboChapters->findText(QStringLiteral("Ch002")));
@@ -346,11 +360,34 @@ private slots:
         QCOMPARE(Twips::height(w->PicImage), 6000);
     }
 
+    void pngSurfaceNeverShows()
+    {
+        // The PNG page is drawn onto a surface in the window's bottom right
+        // corner; it measures the page but none of it may ever be seen.
+        setBarlessViewport(9000, 6000);
+        makeFolderChapter(series, QStringLiteral("Ch001"), {"a.png", "b.jpg"}, QSize(1000, 1000));
+        open(QStringLiteral("Ch001"));
+        QVERIFY(w->IsPngPage);
+        QCOMPARE(w->Picture2->size(), QSize(1000, 1000));
+        QCOMPARE(Twips::left(w->Picture2), 8100);
+        for (qint16 page : {1, 2}) {
+            show(page);
+            QVERIFY(w->hsImage->isVisible() && w->vsImage->isVisible());
+            const QImage shot = w->centralWidget()->grab().toImage();
+            const QColor margin(0, 0, 128);
+            // The square between the two bars and the margin beyond them.
+            const QPoint corner(w->vsImage->geometry().center().x(),
+                                w->hsImage->geometry().center().y());
+            QCOMPARE(shot.pixelColor(corner), margin);
+            QCOMPARE(shot.pixelColor(shot.width() - 1, shot.height() - 1), margin);
+        }
+    }
+
     void tinyRangeStillStepsByOne()
     {
         setBarlessViewport(9000, 6000);
         makeFolderChapter(series, QStringLiteral("Ch001"), {QStringLiteral("a.jpg")},
-                          QSize(50, 400 + 1));
+                          QSize(50, 400 - 4 + 1)); // one pixel taller than the inside
         open(QStringLiteral("Ch001"));
         QCOMPARE(w->vsImage->maximum(), 15);
         QCOMPARE(w->vsImage->pageStep(), 3);

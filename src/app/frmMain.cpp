@@ -92,6 +92,9 @@ void frmMain::createControls()
 
     Picture2 = placed(new PictureBox(client), QStringLiteral("Picture2"), 8100, 6780, 435, 375);
     Picture2->setBorder(false);
+    // It only measures and holds PNG pages; drawn, it would show a piece of
+    // the page in the corner between the scroll bars.
+    Picture2->hide();
 
     PicImage = placed(new PictureBox(client), QStringLiteral("PicImage"), 60, 900, 8055, 5955);
     PicImage->setBorder(true);

@@ -210,12 +210,21 @@ void frmMain::arrangeScrollBars()
 {
     // Decide both bars together against the viewport without bars, so that
     // one bar's thickness never leaves a strip of the page out of reach.
+    // The page shows inside the viewport's border: a page larger than that
+    // needs a bar, and Max brings its far edge to the border. A fitted page
+    // was sized to the whole viewport and never needs a bar.
     const qint32 pageW = Twips::width(Image1);
     const qint32 pageH = Twips::height(Image1);
     const qint32 barW = Twips::width(vsImage);
     const qint32 barH = Twips::height(hsImage);
-    const qint32 fullW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? barW : 0);
-    const qint32 fullH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? barH : 0);
+    const qint32 borderW = Twips::fromPixels(PicImage->width() - PicImage->contentsRect().width());
+    const qint32 borderH =
+        Twips::fromPixels(PicImage->height() - PicImage->contentsRect().height());
+    const bool fitted = chkFitToWindow->isChecked();
+    const qint32 fullW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? barW : 0)
+                         - (fitted ? 0 : borderW);
+    const qint32 fullH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? barH : 0)
+                         - (fitted ? 0 : borderH);
     bool needV = pageH > fullH;
     bool needH = pageW > (needV ? fullW - barW : fullW);
     needV = pageH > (needH ? fullH - barH : fullH);
@@ -239,14 +248,14 @@ void frmMain::arrangeScrollBars()
     }
 
     if (needV) {
-        const qint32 max = nearest(pageH - Twips::height(PicImage));
+        const qint32 max = nearest(pageH - (Twips::height(PicImage) - borderH));
         vsImage->setMaximum(max);
         vsImage->setPageStep(atLeastOne(nearest(max * 0.2)));
         vsImage->setSingleStep(atLeastOne(nearest(max * 0.05)));
         vsImage->setValue(0);
     }
     if (needH) {
-        const qint32 max = nearest(pageW - Twips::width(PicImage));
+        const qint32 max = nearest(pageW - (Twips::width(PicImage) - borderW));
         hsImage->setMaximum(max);
         hsImage->setPageStep(atLeastOne(nearest(max * 0.05)));
         hsImage->setValue(0);

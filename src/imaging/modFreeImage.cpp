@@ -62,9 +62,15 @@ bool fitsPageBudget(FIBITMAP *dib)
 PngRouteResult decodeAndDraw(const QString &path, PictureBox &surface)
 {
     const QFileInfo info(path);
-    // Only a regular file: a folder is no page, and a pipe would block the library.
-    if (!info.isFile())
+    // Only a regular file: a folder is no page, and a pipe would block the
+    // library. Something the system can't open because its medium is gone
+    // is told apart, as the picture loader does.
+    if (!info.isFile()) {
+        if (info.exists() && !info.isDir()
+            && pageOpenError(path) == ErrorNumber::DiskNotReady)
+            return PngRouteResult::DiskNotReady;
         return PngRouteResult::FileMissing;
+    }
     const qint64 length = info.size();
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fmt = FreeImage_GetFileType(
@@ -215,6 +221,8 @@ PlatformError pngRouteError(PngRouteResult result)
     switch (result) {
     case PngRouteResult::FileMissing:
         return PlatformError(ErrorNumber::FileNotFound);
+    case PngRouteResult::DiskNotReady:
+        return PlatformError(ErrorNumber::DiskNotReady);
     case PngRouteResult::TooLarge:
         return PlatformError(ErrorNumber::OutOfMemory);
     default:

@@ -37,7 +37,9 @@ bool CreateMemoryDC(qint32 &dc);
 // replaces, then obj := 0. Deletes dc and, on success, dc := 0.
 bool DeleteMemoryDC(qint32 &dc, qint32 &obj);
 
-enum class PngRouteResult { Drawn, FileMissing, NotRecognised, LoadFailed, TooLarge, BitmapFailed, DrawFailed };
+enum class PngRouteResult {
+    Drawn, FileMissing, DiskNotReady, NotRecognised, LoadFailed, TooLarge, BitmapFailed, DrawFailed
+};
 
 // Decodes `path` with FreeImage, the format taken from the content, and draws
 // it onto `surface` (the main window's hidden, borderless drawing surface): on
@@ -47,7 +49,8 @@ enum class PngRouteResult { Drawn, FileMissing, NotRecognised, LoadFailed, TooLa
 PngRouteResult DrawPngPage(const QString &path, PictureBox &surface);
 
 // How the page display reports a failed route: 53 File not found for
-// FileMissing, 7 Out of memory for TooLarge, 481 Invalid picture otherwise.
+// FileMissing, 71 Disk not ready for DiskNotReady, 7 Out of memory for
+// TooLarge, 481 Invalid picture otherwise.
 PlatformError pngRouteError(PngRouteResult result);
 
 } // namespace modFreeImage

@@ -17,19 +17,19 @@ namespace {
     throw PlatformError(number);
 }
 
-[[noreturn]] void failOpen(int error)
+int openErrorNumber(int error)
 {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        fail(ErrorNumber::FileNotFound);
+        return ErrorNumber::FileNotFound;
     case ENOMEDIUM:
     case ENXIO:
     case ENODEV:
     case EIO:
-        fail(ErrorNumber::DiskNotReady);
+        return ErrorNumber::DiskNotReady;
     default:
-        fail(ErrorNumber::PathFileAccessError);
+        return ErrorNumber::PathFileAccessError;
     }
 }
 
@@ -55,7 +55,7 @@ int openForReading(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        failOpen(errno);
+        fail(openErrorNumber(errno));
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
@@ -81,6 +81,15 @@ QImage drawable(QImage image)
 }
 
 } // namespace
+
+int pageOpenError(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return openErrorNumber(errno);
+    ::close(fd);
+    return 0;
+}
 
 bool withinPageBudget(const QSize &size)
 {

@@ -14,6 +14,10 @@ inline constexpr qint64 MaxPixels = 120'000'000;
 // MaxPixels. It bounds size only: an empty size is within it.
 bool withinPageBudget(const QSize &size);
 
+// Opens the page file to read and closes it again: 0 when that works, else
+// the error number LoadPicture reports for the failed open (53, 71 or 75).
+int pageOpenError(const QString &path);
+
 // Loads a page picture (BMP, JPEG, GIF and whatever else Qt reads), the
 // format decided from the file's content, not its name, decoding it once.
 // The image comes back as RGB32, or ARGB32_Premultiplied when it has alpha,
