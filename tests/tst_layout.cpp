@@ -124,11 +124,11 @@ private slots:
         CountingMain &w = shownWindow();
         const QList<QWidget *> order = {w.vsImage, w.hsImage, w.Picture1, w.chkFitToWindow, w.cboChapters,
                                         w.cmdNavigate[3], w.cmdNavigate[2], w.cmdNavigate[1], w.cmdNavigate[0],
-                                        w.cmdBrowse, w.PicImage, w.Picture2, w.cboPagoraDir};
+                                        w.cmdBrowse, w.PicImage, w.cboPagoraDir};
         order.first()->setFocus();
         for (qsizetype i = 1; i < order.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QVERIFY2(order[i]->isAncestorOf(QApplication::focusWidget()), qPrintable(QString::number(i)));
+            QVERIFY2(order[i]->isAncestorOf(QApplication::focusWidget()), qPrintable(QString::number(i) + u' ' + QApplication::focusWidget()->objectName()));
         }
     }
 

@@ -69,6 +69,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     createControls();
     createMenus();
     setTabOrder();
+    // Picture2 only measures and holds PNG pages; drawn, it would show a
+    // piece of the page in the corner between the scroll bars.
+    Picture2->hide();
     connectCommands();
 
     // Key preview: the window sees every key before the focused control.
@@ -92,9 +95,6 @@ void frmMain::createControls()
 
     Picture2 = placed(new PictureBox(client), QStringLiteral("Picture2"), 8100, 6780, 435, 375);
     Picture2->setBorder(false);
-    // It only measures and holds PNG pages; drawn, it would show a piece of
-    // the page in the corner between the scroll bars.
-    Picture2->hide();
 
     PicImage = placed(new PictureBox(client), QStringLiteral("PicImage"), 60, 900, 8055, 5955);
     PicImage->setBorder(true);
@@ -213,12 +213,12 @@ void frmMain::createMenus()
                                  QStringLiteral("Fit To Window"));
 }
 
+// The hidden PNG surface Picture2 never takes the focus and is left out.
 void frmMain::setTabOrder()
 {
     const QList<QWidget *> order = {vsImage,        hsImage,        Picture1,       chkFitToWindow,
                                     cboChapters,    cmdNavigate[3], cmdNavigate[2], cmdNavigate[1],
-                                    cmdNavigate[0], cmdBrowse,      PicImage,       Picture2,
-                                    cboPagoraDir};
+                                    cmdNavigate[0], cmdBrowse,      PicImage,       cboPagoraDir};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
