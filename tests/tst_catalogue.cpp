@@ -49,6 +49,9 @@ private slots:
         QTest::newRow("equal keys keep enumeration order, folders before archives")
             << QStringList{"CH5", "Ch5", "ch5"} << QStringList{"ch5z!!z"}
             << QStringList{"CH5", "Ch5", "ch5", "ch5z!!zZ!!Z", ""};
+        QTest::newRow("hidden folders are no chapters")
+            << QStringList{".thumbnails", "Ch1", ".Trash-0"} << QStringList{"Ch2.zip"}
+            << QStringList{"Ch1", "Ch2.zipZ!!Z", ""};
         QTest::newRow("nothing") << QStringList{} << QStringList{} << QStringList{""};
     }
     void chapterEntriesSortByUpperCasedOrdinalKey()

@@ -7,11 +7,16 @@ namespace ChapterCatalogue {
 QStringList chapterEntries(const QStringList &subFolderNames, const QStringList &archiveNames)
 {
     QStringList entries;
-    const qsizetype folders = std::min(subFolderNames.size(), MaxEntries);
-    const qsizetype archives = std::min(archiveNames.size(), MaxEntries - folders);
-    entries.reserve(folders + archives + 1);
-    for (qsizetype i = 0; i < folders; ++i)
-        entries.append(subFolderNames[i]);
+    // Hidden folders (".thumbnails", ".git") hold no chapter, as hidden
+    // files hold no archive.
+    for (const QString &name : subFolderNames) {
+        if (entries.size() == MaxEntries)
+            break;
+        if (!name.startsWith(QLatin1Char('.')))
+            entries.append(name);
+    }
+    const qsizetype archives = std::min(archiveNames.size(), MaxEntries - entries.size());
+    entries.reserve(entries.size() + archives + 1);
     for (qsizetype i = 0; i < archives; ++i)
         entries.append(archiveNames[i] + ArchiveMarker);
     NameOrder::sort(entries);

@@ -17,7 +17,8 @@ inline constexpr int ArchiveKind = 1;
 inline constexpr qsizetype MaxEntries = 32767;
 
 // Sub-folder names, then archive names each followed by the marker, sorted
-// by the name order, and one empty entry after the last. Beyond MaxEntries
+// by the name order, and one empty entry after the last. Hidden sub-folders
+// (names starting with ".") are left out. Beyond MaxEntries
 // the rest is left out: sub-folders first, then archives, in the order given.
 QStringList chapterEntries(const QStringList &subFolderNames, const QStringList &archiveNames);
 
