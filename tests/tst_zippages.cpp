@@ -98,6 +98,13 @@ private slots:
                                                << Files{"TempImage.jpg", "TempImage.png"};
         QTest::newRow("dot in the folder part")
             << Names{"Vol.1/01.jpg"} << "Vol.1/01.jpg" << none << "jpg" << temp;
+        // The extension follows the last dot of the bare name, three characters at most.
+        QTest::newRow("second dot in the name")
+            << Names{"Sorvik.01.jpg"} << "Sorvik.01.jpg" << none << "jpg" << temp;
+        QTest::newRow("version dot") << Names{"x.v2.png"} << "x.v2.png" << none << "png"
+                                     << Files{"TempImage.png"};
+        QTest::newRow("four-letter extension") << Names{"page.jpeg"} << "page.jpeg" << none
+                                               << "jpe" << Files{"TempImage.jpe"};
         QTest::newRow("brackets, pattern matching two members")
             << Names{"page(1).jpg", "page[1].jpg"} << "page[1].jpg" << none << "jpg"
             << Files{"TempImage.jpg", "page(1).jpg"};

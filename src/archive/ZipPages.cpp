@@ -89,10 +89,11 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
     ZipExtractDir = folder;
     RunUnzip();
 
-    // The extension comes from the bare name: a "." in a folder part
-    // ("Vol.1/01.jpg") must not make one.
+    // The extension comes from the last "." of the bare name: neither a "."
+    // in a folder part ("Vol.1/01.jpg") nor an earlier one in the name
+    // ("Sorvik.01.jpg") makes one.
     const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = bare.indexOf(QLatin1Char('.'));
+    const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : bare.mid(dot + 1, 3);
     if (ext.isEmpty())
         return {};
