@@ -174,12 +174,19 @@ private slots:
         row("narrower than at load", {{600, 0}, {-900, 0}},
             "Picture1.width=8295 cboPagoraDir.width=3495 cmdBrowse.left=2880 cboChapters.left=3720 cboChapters.width=2595 "
             "chkFitToWindow.left=4980 cmdNavigate(0).left=6420 PicImage.width=7740 hsImage.width=7755 vsImage.left=7800");
-        row("then wider than at load: the whole change is added", {{600, 0}, {-900, 0}, {600, 0}},
-            "Picture1.width=8895 cboChapters.left=4020 cboChapters.width=2895 cboPagoraDir.width=3795 "
-            "cmdNavigate(0).left=7020 PicImage.width=8340");
+        // Back above the load width, the panel has its load geometry plus what the window is wider than at load.
+        row("then wider than at load", {{600, 0}, {-900, 0}, {600, 0}},
+            "Picture1.width=8595 cboChapters.left=3870 cboChapters.width=2745 cboPagoraDir.width=3645 "
+            "cmdNavigate(0).left=6720 chkFitToWindow.left=5280 PicImage.width=8340");
+        row("far narrower, then back to the load width", {{-3930, 0}, {3930, 0}},
+            "Picture1.width=8295 cboChapters.left=3720 cboChapters.width=2595 cboPagoraDir.width=3495 "
+            "cmdBrowse.left=2880 chkFitToWindow.left=4980 cmdNavigate(0).left=6420 cmdNavigate(3).left=7680 "
+            "lblPage.left=6420 PicImage.width=8040");
         // Each half is 7.5 twips, rounded to whole pixels half to even (248.5 px -> 248; 173.5 -> 174).
         row("one pixel wider", {{15, 0}},
             "cboChapters.left=3720 cboChapters.width=2610 cboPagoraDir.width=3510 cmdNavigate(0).left=6435");
+        row("a pixel at a time", {{15, 0}, {15, 0}},
+            "cboChapters.left=3735 cboChapters.width=2610 cboPagoraDir.width=3510 cmdNavigate(0).left=6450");
         // The widths that would turn negative stay as they were, every other step still runs.
         row("narrower than the viewport", {{-8100, 0}}, "hsImage.width=8055 vsImage.left=0 PicImage.width=8040 "
                                                         "Image1.width=8040 Picture1.width=8295 lblPage.left=6420");

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+
 namespace {
 
 qint32 windowWidthTwips(const QWidget *window) { return Twips::fromPixels(window->width()); }
@@ -70,21 +72,18 @@ void frmMain::Form_Resize()
     hsImage->setValue(0);
     vsImage->setValue(0);
 
-    if (windowWidthTwips(this) < InitialWidth) {
-        Twips::setWidth(Picture1, InitialPanelWidth);
-        Twips::setLeft(cboChapters, InitialChaptersLeft);
-        Twips::setWidth(cboChapters, InitialChaptersWidth);
-        Twips::setWidth(cboPagoraDir, InitialFolderListWidth);
-        Twips::setLeft(cmdNavigate[0], InitialNavLeft);
-    } else {
-        // The extra width is shared half and half, to the half twip.
-        const double half = dW / 2.0;
-        Twips::setWidth(Picture1, Twips::width(Picture1) + dW);
-        Twips::setLeft(cboChapters, Twips::left(cboChapters) + half);
-        Twips::setWidth(cboChapters, Twips::width(cboChapters) + half);
-        Twips::setWidth(cboPagoraDir, Twips::width(cboPagoraDir) + half);
-        Twips::setLeft(cmdNavigate[0], Twips::left(cmdNavigate[0]) + dW);
-    }
+    // The top panel follows the width alone: its load geometry at or below
+    // the load width; above it, the page buttons move by the extra width and
+    // the two lists share it half and half, to the half twip. Computed from
+    // the load geometry each time, so no sequence of sizes (narrower than at
+    // load and back, or a pixel at a time) leaves it off its place.
+    const qint32 extra = std::max(0, windowWidthTwips(this) - InitialWidth);
+    const double half = extra / 2.0;
+    Twips::setWidth(Picture1, InitialPanelWidth + extra);
+    Twips::setLeft(cboChapters, InitialChaptersLeft + half);
+    Twips::setWidth(cboChapters, InitialChaptersWidth + half);
+    Twips::setWidth(cboPagoraDir, InitialFolderListWidth + half);
+    Twips::setLeft(cmdNavigate[0], InitialNavLeft + extra);
 
     Twips::setLeft(Label2, Twips::left(cboChapters));
     Twips::setLeft(cmdBrowse,
