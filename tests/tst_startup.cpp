@@ -62,6 +62,30 @@ class TestStartup : public QObject {
     {
         w->cboPagoraDir->setFocus(), w->cboPagoraDir->setEditText(text), w->PicImage->setFocus();
     }
+    // Types key by key, as a reader does, so the box's own completion would run.
+    void typeKeys(const QString &text)
+    {
+        w->cboPagoraDir->setFocus(), w->cboPagoraDir->lineEdit()->selectAll();
+        QTest::keyClicks(w->cboPagoraDir->lineEdit(), text);
+    }
+    // Chooses the folder in the browser dialog and presses OK.
+    void browseTo(const QString &folder)
+    {
+        QTimer::singleShot(0, this, [folder] {
+            auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->findChild<DirListBox *>("Dir1")->setPath(folder);
+            dialog->cmdOk_Click();
+        });
+        w->cmdBrowse_Click();
+    }
+    QStringList savedFolders() const
+    {
+        QStringList keys;
+        for (const auto &[key, value] : SettingsStore().list("PagoraDirs"))
+            keys << key;
+        return keys;
+    }
     void pickFolder(int index) { w->cboPagoraDir->setCurrentIndex(index), emit w->cboPagoraDir->activated(index); }
     void goTo(int chapter, int page) { w->cboChapters->setCurrentIndex(chapter), w->ShowPage(w->PageIndex = page); }
     QStringList history() const
@@ -257,6 +281,96 @@ private slots:
         QVERIFY(!w->cboChapters->isEnabled() && !w->RCMenu->isEnabled() && w->Image1->picture().isNull());
         QCOMPARE(w->cboPagoraDir->currentText(), typed.isEmpty() ? b : root + typed);
         QCOMPARE(history(), (QStringList{a, b}));
+    }
+
+    void typedFolderIsTakenAsTyped()
+    {
+        // The history holds ".../AB/"; typing ".../A" must open A, and Enter
+        // on a text that matches a history item only without regard to case
+        // picks nothing.
+        const QString a = series("A"), ab = series("AB");
+        store("PagoraDirs", {{ab, "Ch002^^ 3"}});
+        startIn(series("start"));
+        typeKeys(a.chopped(1));
+        QCOMPARE(w->cboPagoraDir->lineEdit()->text(), a.chopped(1));
+        w->PicImage->setFocus();
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch001 1");
+        typeKeys(root + "/ab/");
+        QTest::keyClick(w->cboPagoraDir->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w->PagoraFolder, a);
+        QCOMPARE(w->cboPagoraDir->currentText(), root + "/ab/");
+        // Enter on the exact text of a history item picks it.
+        typeKeys(ab);
+        QTest::keyClick(w->cboPagoraDir->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w->PagoraFolder + ' ' + position(), ab + " Ch002 3");
+        QCOMPARE(boxes(), QStringList());
+    }
+
+    void pageKeyWithAnEditedFolderBoxKeepsThePlace_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder"); // the folder shown afterwards, "" for none
+        QTest::addColumn<QString>("shown");  // its chapter and page
+        QTest::newRow("half-typed path") << "/half/typ" << "" << " 2";
+        QTest::newRow("blanked box") << "" << "a" << " 2";
+        QTest::newRow("another series") << "b" << "b" << "Ch001 1";
+        QTest::newRow("the same folder") << "a" << "a" << "Ch002 3";
+    }
+    void pageKeyWithAnEditedFolderBoxKeepsThePlace()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QString, shown);
+        const QString a = series("a"), b = series("b");
+        startIn(a);
+        goTo(1, 2);
+        const QString text = typed.startsWith('/') ? typed : typed.isEmpty() ? "" : root + '/' + typed;
+        typeKeys(text);
+        if (text.isEmpty())
+            w->cboPagoraDir->lineEdit()->clear();
+        QTest::keyClick(w->cboPagoraDir->lineEdit(), Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(w->PagoraFolder, folder.isEmpty() ? QString() : root + '/' + folder + '/');
+        QCOMPARE(position(), shown);
+        QCOMPARE(boxes(), typed.startsWith('/') ? QStringList{"Invalid Directory: Please specify a valid directory"}
+                                                : QStringList());
+        // Saved only under folders that were shown, and the last place survives.
+        for (const QString &saved : savedFolders())
+            QVERIFY2(saved == a || saved == b, qPrintable(saved));
+        const QString last = shown.trimmed().contains(' ') ? shown : "Ch002 2";
+        QCOMPARE(stored("ChapterDirectory") + ' ' + stored("LastChapter") + ' ' + stored("LastPage"),
+                 (folder == "b" ? b : a) + ' ' + last);
+    }
+
+    void sameFolderOpensAgainAfterBlanking_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("typed") << "typed";
+        QTest::newRow("picked") << "picked";
+        QTest::newRow("browsed") << "browsed";
+    }
+    void sameFolderOpensAgainAfterBlanking()
+    {
+        QFETCH(QString, way);
+        const QString a = series("a");
+        startIn(a);
+        goTo(2, 4);
+        typeFolder("");
+        QVERIFY(!w->cboChapters->isEnabled() && w->Image1->picture().isNull());
+        QCOMPARE(w->PagoraFolder, a);
+        if (way == "typed")
+            typeFolder(a);
+        else if (way == "picked")
+            pickFolder(0);
+        else
+            browseTo(a);
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch003 4");
+        QVERIFY(w->cboChapters->isEnabled() && w->RCMenu->isEnabled() && !w->Image1->picture().isNull());
+        QCOMPARE(history(), QStringList{a});
+        QCOMPARE(boxes(), QStringList());
+        // Shown again, the same folder once more changes nothing.
+        goTo(0, 2);
+        way == "browsed" ? browseTo(a) : typeFolder(a);
+        QCOMPARE(position(), "Ch001 2");
     }
 
     void browsingToAFolder_data() { yesNo("inHistory", "already in the history", "new folder"); }

@@ -120,6 +120,10 @@ void frmMain::createControls()
                           315);
     cboPagoraDir->setEditable(true);
     cboPagoraDir->setInsertPolicy(QComboBox::NoInsert);
+    // A typed path is taken as typed: no completion from the history, and
+    // Enter picks a history item only when its text is exactly the text
+    // typed (without a completer the box matches case-sensitively).
+    cboPagoraDir->setCompleter(nullptr);
     // A history item picked by the user, by mouse or arrow keys.
     connect(cboPagoraDir, &QComboBox::activated, this, [this] { cboPagoraDir_Click(); });
     cmdBrowse = placed(new QPushButton(QStringLiteral("Browse"), panel),

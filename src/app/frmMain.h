@@ -189,6 +189,8 @@ private:
     void showInvalidDirectory();
     bool listChaptersOrRefuse();
     void onFocusChanged(QWidget *old, QWidget *now);
+    bool settleFolderBox();
+    bool folderUnchanged(const QString &path) const;
 
     // Pieces of ShowPage.
     void setNavigationFor(qint16 pageNumber);
@@ -214,6 +216,13 @@ private:
         }
     };
     ShownPage m_shownPage;
+
+    // ClearView emptied the view: PagoraFolder is no longer shown, so
+    // choosing it again opens it rather than finding nothing changed.
+    bool m_viewEmptied = false;
+    // Counts the folder changes and emptied views, so a command can tell
+    // that the folder box's validation changed what it was about to show.
+    quint64 m_viewChanges = 0;
 
     std::unique_ptr<PrivateRunFolder> m_runFolder;
     QString m_folderAfterStartup;

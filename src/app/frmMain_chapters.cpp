@@ -37,6 +37,7 @@ void frmMain::GetChapterNames(const QString &FolderPath)
 
 void frmMain::LoadChapterList(const QString &FolderPath)
 {
+    ++m_viewChanges;
     {
         // Filling the list selects nothing; the callers choose the chapter.
         const QSignalBlocker quiet(cboChapters);

@@ -40,6 +40,8 @@ void frmMain::connectCommands()
 
 void frmMain::cmdNavigate_Click(qint16 Index)
 {
+    if (!settleFolderBox())
+        return;
     // The buttons' enabled state keeps the page in range; every other way
     // in checks it first.
     switch (Index) {

@@ -61,6 +61,8 @@ void frmMain::ShowPage(qint16 &PageNumber)
 {
     if (PageNumber < 1 || PageNumber > PageCount)
         return;
+    if (!settleFolderBox())
+        return;
     const qint16 n = PageNumber;
 
     setNavigationFor(n);
@@ -269,7 +271,8 @@ void frmMain::saveReadingPosition()
     settings.write(QStringLiteral("General"), QStringLiteral("LastChapter"), chapter);
     settings.write(QStringLiteral("General"), QStringLiteral("LastPage"),
                    QString::number(PageIndex));
-    settings.write(SettingsStore::FolderSection, cboPagoraDir->currentText(),
+    // Under the folder shown, never under whatever the folder box holds.
+    settings.write(SettingsStore::FolderSection, PagoraFolder,
                    formatSavedPosition(chapter, PageIndex));
     settings.write(QStringLiteral("General"), QStringLiteral("ChapterDirectory"), PagoraFolder);
     settings.sync();
@@ -277,6 +280,8 @@ void frmMain::saveReadingPosition()
 
 void frmMain::ClearView()
 {
+    m_viewEmptied = true;
+    ++m_viewChanges;
     Image1->clearPicture();
     cmdNavigate[0]->setEnabled(false);
     cmdNavigate[1]->setEnabled(false);

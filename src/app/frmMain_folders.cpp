@@ -2,6 +2,7 @@
 
 #include "dialogs/frmBrowse.h"
 #include "platform/FileSystem.h"
+#include "platform/PictureControls.h"
 #include "platform/Prompts.h"
 #include "settings/SavedPosition.h"
 #include "settings/SettingsStore.h"
@@ -40,6 +41,26 @@ void frmMain::openChapterControls()
 {
     cboChapters->setEnabled(true);
     RCMenu->setEnabled(true);
+    m_viewEmptied = false;
+}
+
+bool frmMain::folderUnchanged(const QString &path) const
+{
+    // From an emptied view the same folder is chosen to be shown again.
+    return path == PagoraFolder && !m_viewEmptied;
+}
+
+bool frmMain::settleFolderBox()
+{
+    // Leaving the folder box validates what was typed there. A command that
+    // shows a page does that first, so that it never shows or saves a page
+    // while the box holds an edit; when the validation changed the folder
+    // or emptied the view, that outcome stands and the command ends.
+    if (!focusIn(cboPagoraDir))
+        return true;
+    const quint64 before = m_viewChanges;
+    PicImage->setFocus();
+    return m_viewChanges == before;
 }
 
 void frmMain::showInvalidDirectory()
@@ -77,7 +98,7 @@ void frmMain::restoreSavedPosition(const QString &saved)
 void frmMain::cboPagoraDir_Click()
 {
     const QString text = cboPagoraDir->currentText();
-    if (text == PagoraFolder)
+    if (folderUnchanged(text))
         return;
     PagoraFolder = text;
     // A history folder that vanished or holds no chapter is refused as a
@@ -105,7 +126,7 @@ void frmMain::cboPagoraDir_Validate()
         text += QLatin1Char('/');
         cboPagoraDir->setEditText(text);
     }
-    if (PagoraFolder.trimmed() == text.trimmed())
+    if (PagoraFolder.trimmed() == text.trimmed() && !m_viewEmptied)
         return;
     if (!fileSys().folderExists(text)) {
         showInvalidDirectory();
@@ -154,7 +175,7 @@ void frmMain::cmdBrowse_Click()
         path += QLatin1Char('/');
     // Paths are compared as the platform does: on Linux case tells two
     // folders apart.
-    if (path == PagoraFolder)
+    if (folderUnchanged(path))
         return;
     LoadChapterList(path);
     if (cboChapters->count() == 0) {
@@ -169,6 +190,7 @@ void frmMain::cmdBrowse_Click()
         selectFolderItem(item);
     } else {
         PagoraFolder = path;
+        m_viewEmptied = false; // listed above; the new item's pick finds it shown
         {
             const QSignalBlocker quiet(cboPagoraDir);
             cboPagoraDir->addItem(path);
