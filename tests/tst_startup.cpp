@@ -290,6 +290,39 @@ private slots:
         QCOMPARE(boxes(), exists ? QStringList() : QStringList{"Invalid Directory: Please specify a valid directory"});
         QCOMPARE(w->PagoraFolder + ' ' + position(), exists ? b + " Ch002 3" : "  0");
     }
+
+    // The empty view of a first run ends with the first folder typed, and
+    // again with a folder picked after an invalid one emptied the view.
+    void firstRunEndsWithATypedOrPickedFolder()
+    {
+        const QString a = series("a");
+        QDir().mkpath(root + "/bare");
+        start();
+        const auto controls = [this] { return std::pair(w->cboChapters->isEnabled(), w->RCMenu->isEnabled()); };
+        QCOMPARE(controls(), std::pair(false, false));
+        typeFolder(a);
+        QCOMPARE(controls(), std::pair(true, true));
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch001 1");
+        typeFolder(root + "/bare");
+        QCOMPARE(controls(), std::pair(false, false));
+        pickFolder(0);
+        QCOMPARE(controls(), std::pair(true, true));
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch001 1");
+        QCOMPARE(boxes(), QStringList{"Invalid Directory: Please specify a valid directory"});
+    }
+
+    // A stored folder that is there but holds no chapter: an empty list, no box.
+    void storedFolderWithoutChaptersStopsSilently()
+    {
+        const QString bare = root + "/bare/";
+        SeriesFixtures::writeBytes(bare + "Readme.txt", "not a chapter");
+        startIn(bare);
+        QCOMPARE(boxes(), QStringList());
+        QCOMPARE(w->cboChapters->count(), 0);
+        QCOMPARE((QStringList{w->PagoraFolder, w->cboPagoraDir->currentText(), w->lblPage->text()}),
+                 (QStringList{bare, bare, ""}));
+    }
+
 };
 
 PAGORA_TEST_MAIN(TestStartup)
