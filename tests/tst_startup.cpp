@@ -323,6 +323,58 @@ private slots:
                  (QStringList{bare, bare, ""}));
     }
 
+    // Browse ends without opening anything: what the view shows afterwards.
+    void browsingThatOpensNothing_data()
+    {
+        QTest::addColumn<QString>("target"); // the folder opened in the browser
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("refused");   // "Invalid Directory", empty view
+        QTest::newRow("cancelled after opening another folder") << "b" << false << false;
+        QTest::newRow("the current folder") << "a" << true << false;
+        QTest::newRow("a folder without chapters") << "bare" << true << true;
+    }
+    void browsingThatOpensNothing()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, ok);
+        QFETCH(bool, refused);
+        const QString a = series("a");
+        series("b");
+        QDir().mkpath(root + "/bare");
+        startIn(a);
+        goTo(1, 3);
+        QTimer::singleShot(0, this, [this, target, ok] {
+            auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->Dir1->setPath(root + '/' + target);
+            QTest::mouseClick(ok ? dialog->cmdOk : dialog->cmdCancel, Qt::LeftButton);
+        });
+        w->cmdBrowse_Click();
+        QCOMPARE(boxes(), refused ? QStringList{"Invalid Directory: Please specify a valid directory"} : QStringList());
+        QCOMPARE(w->PagoraFolder + ' ' + w->cboChapters->currentText() + ' ' + w->lblPage->text(),
+                 refused ? "  " : a + " Ch002 Page 3 of 6");
+        QCOMPARE(w->cboChapters->count(), refused ? 0 : 3);
+        QCOMPARE(std::pair(w->cboChapters->isEnabled(), w->RCMenu->isEnabled()), std::pair(!refused, !refused));
+        QCOMPARE(w->Image1->picture().isNull(), refused);
+        QCOMPARE(w->cboPagoraDir->currentText(), a);
+        QCOMPARE(history(), QStringList{a});
+    }
+
+    // With the folder box empty the browser opens at the home folder.
+    void browsingFromAnEmptyBoxStartsAtHome()
+    {
+        start();
+        QString opened = "<no dialog>";
+        QTimer::singleShot(0, this, [&opened] {
+            if (auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget())) {
+                opened = dialog->Dir1->path();
+                dialog->cmdCancel_Click();
+            }
+        });
+        w->cmdBrowse_Click();
+        QCOMPARE(opened, TestEnvironment::root() + "/home/");
+        QCOMPARE(w->PagoraFolder + w->cboPagoraDir->currentText(), QString());
+    }
 };
 
 PAGORA_TEST_MAIN(TestStartup)
