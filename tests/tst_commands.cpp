@@ -133,7 +133,11 @@ private slots:
 
     void zoomWithNoChapterShowsNothing()
     {
-        w->mnuZoomIn->trigger();
+        // No page has a natural size: both steps are refused and the factor stays.
+        for (QAction *zoom : {w->mnuZoomIn, w->mnuZoomOut}) {
+            zoom->trigger();
+            QCOMPARE(w->ZoomFactor, 1.0);
+        }
         QVERIFY(w->Image1->picture().isNull());
         QCOMPARE(w->lblPage->text(), QString());
     }
@@ -350,6 +354,47 @@ private slots:
         w->rcmnuNextPage->trigger();
         w->rcmnuNextPage->trigger(); // disabled on the last page
         QCOMPARE(w->PageIndex, qint16(3));
+    }
+
+    // Keys whose action cannot run go on to the focused control, which then
+    // handles them itself; nothing on the page changes.
+    void keysThatCannotActArePassedOn_data()
+    {
+        QTest::addColumn<int>("chapter");
+        QTest::addColumn<bool>("fit");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("alt+pgdn on the last chapter") << 2 << false << int(Qt::Key_PageDown) << int(Qt::AltModifier);
+        QTest::newRow("pgup at the top") << 0 << false << int(Qt::Key_PageUp) << int(Qt::NoModifier);
+        QTest::newRow("shift+z in fit mode") << 0 << true << int(Qt::Key_Z) << int(Qt::ShiftModifier);
+    }
+    void keysThatCannotActArePassedOn()
+    {
+        QFETCH(int, chapter);
+        QFETCH(bool, fit);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        openSeries(chapter);
+        w->chkFitToWindow->setChecked(fit);
+        QVERIFY(fit || w->vsImage->isVisible());
+        QCOMPARE(w->vsImage->value(), 0);
+        const double zoom = w->ZoomFactor;
+        QVERIFY(press("page", key, modifiers));
+        QCOMPARE(QList<int>({w->cboChapters->currentIndex(), w->PageIndex, w->vsImage->value()}),
+                 QList<int>({chapter, 1, 0}));
+        QCOMPARE(w->ZoomFactor, zoom);
+    }
+
+    // The pop-up's Next Chapter with the chapters listed but none chosen
+    // opens the first one.
+    void popupNextChapterWithNoneSelectedOpensTheFirst()
+    {
+        openSeries(-1);
+        QTest::mouseClick(w->Image1, Qt::RightButton, {}, QPoint(10, 10));
+        QVERIFY(w->RCMenu->isVisible());
+        QTest::mouseClick(w->RCMenu, Qt::LeftButton, {}, w->RCMenu->actionGeometry(w->rcmnuNextChapter).center());
+        QCOMPARE(w->cboChapters->currentIndex(), 0);
+        QCOMPARE(w->lblPage->text(), QStringLiteral("Page 1 of 3"));
     }
 };
 

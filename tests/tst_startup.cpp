@@ -404,6 +404,91 @@ private slots:
         QCOMPARE(boxes(), exists ? QStringList() : QStringList{"Invalid Directory: Please specify a valid directory"});
         QCOMPARE(w->PagoraFolder + ' ' + position(), exists ? b + " Ch002 3" : "  0");
     }
+
+    // The empty view of a first run ends with the first folder typed, and
+    // again with a folder picked after an invalid one emptied the view.
+    void firstRunEndsWithATypedOrPickedFolder()
+    {
+        const QString a = series("a");
+        QDir().mkpath(root + "/bare");
+        start();
+        const auto controls = [this] { return std::pair(w->cboChapters->isEnabled(), w->RCMenu->isEnabled()); };
+        QCOMPARE(controls(), std::pair(false, false));
+        typeFolder(a);
+        QCOMPARE(controls(), std::pair(true, true));
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch001 1");
+        typeFolder(root + "/bare");
+        QCOMPARE(controls(), std::pair(false, false));
+        pickFolder(0);
+        QCOMPARE(controls(), std::pair(true, true));
+        QCOMPARE(w->PagoraFolder + ' ' + position(), a + " Ch001 1");
+        QCOMPARE(boxes(), QStringList{"Invalid Directory: Please specify a valid directory"});
+    }
+
+    // A stored folder that is there but holds no chapter: an empty list, no box.
+    void storedFolderWithoutChaptersStopsSilently()
+    {
+        const QString bare = root + "/bare/";
+        SeriesFixtures::writeBytes(bare + "Readme.txt", "not a chapter");
+        startIn(bare);
+        QCOMPARE(boxes(), QStringList());
+        QCOMPARE(w->cboChapters->count(), 0);
+        QCOMPARE((QStringList{w->PagoraFolder, w->cboPagoraDir->currentText(), w->lblPage->text()}),
+                 (QStringList{bare, bare, ""}));
+    }
+
+    // Browse ends without opening anything: what the view shows afterwards.
+    void browsingThatOpensNothing_data()
+    {
+        QTest::addColumn<QString>("target"); // the folder opened in the browser
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<bool>("refused");   // "Invalid Directory", empty view
+        QTest::newRow("cancelled after opening another folder") << "b" << false << false;
+        QTest::newRow("the current folder") << "a" << true << false;
+        QTest::newRow("a folder without chapters") << "bare" << true << true;
+    }
+    void browsingThatOpensNothing()
+    {
+        QFETCH(QString, target);
+        QFETCH(bool, ok);
+        QFETCH(bool, refused);
+        const QString a = series("a");
+        series("b");
+        QDir().mkpath(root + "/bare");
+        startIn(a);
+        goTo(1, 3);
+        QTimer::singleShot(0, this, [this, target, ok] {
+            auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            dialog->Dir1->setPath(root + '/' + target);
+            QTest::mouseClick(ok ? dialog->cmdOk : dialog->cmdCancel, Qt::LeftButton);
+        });
+        w->cmdBrowse_Click();
+        QCOMPARE(boxes(), refused ? QStringList{"Invalid Directory: Please specify a valid directory"} : QStringList());
+        QCOMPARE(w->PagoraFolder + ' ' + w->cboChapters->currentText() + ' ' + w->lblPage->text(),
+                 refused ? "  " : a + " Ch002 Page 3 of 6");
+        QCOMPARE(w->cboChapters->count(), refused ? 0 : 3);
+        QCOMPARE(std::pair(w->cboChapters->isEnabled(), w->RCMenu->isEnabled()), std::pair(!refused, !refused));
+        QCOMPARE(w->Image1->picture().isNull(), refused);
+        QCOMPARE(w->cboPagoraDir->currentText(), a);
+        QCOMPARE(history(), QStringList{a});
+    }
+
+    // With the folder box empty the browser opens at the home folder.
+    void browsingFromAnEmptyBoxStartsAtHome()
+    {
+        start();
+        QString opened = "<no dialog>";
+        QTimer::singleShot(0, this, [&opened] {
+            if (auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget())) {
+                opened = dialog->Dir1->path();
+                dialog->cmdCancel_Click();
+            }
+        });
+        w->cmdBrowse_Click();
+        QCOMPARE(opened, TestEnvironment::root() + "/home/");
+        QCOMPARE(w->PagoraFolder + w->cboPagoraDir->currentText(), QString());
+    }
 };
 
 PAGORA_TEST_MAIN(TestStartup)
