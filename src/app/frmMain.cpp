@@ -138,6 +138,11 @@ void frmMain::createControls()
                          315);
     chkFitToWindow = placed(new QCheckBox(QStringLiteral("&Fit To Window"), panel),
                             QStringLiteral("chkFitToWindow"), 4950, 60, 1335, 195);
+    // Its F is also File's on the menu bar, and Qt would take the pair as
+    // ambiguous: the first Alt+F would only move the focus here. Let the menu
+    // bar have Alt+F alone; the caption keeps its underlined F, and the box
+    // is still ticked by mouse, Space and View > Fit To Window.
+    chkFitToWindow->setShortcut(QKeySequence());
     Label1 = placed(new QLabel(QStringLiteral("Pagora Chapters Folder"), panel),
                     QStringLiteral("Label1"), 120, 120, 1875, 195);
     Label2 = placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"),
