@@ -4,6 +4,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/PictureControls.h"
 #include "platform/PrivateRunFolder.h"
+#include "platform/Prompts.h"
 #include "platform/Twips.h"
 #include "settings/SettingsStore.h"
 #include "platform/WindowStyle.h"
@@ -63,7 +64,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     // The resources live in a static library; make sure they are registered.
     Q_INIT_RESOURCE(pagora);
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Pagora Viewer"));
+    setWindowTitle(programTitle());
     setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
 
     createControls();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end test of the built reader under a private X server, for what only
-# a real X server shows: its windows open, Alt+F opens File at the first press
-# whatever control has the focus, and File > Exit closes the program.
+# a real X server shows: every window carries exactly the title the program
+# gives it, Alt+F opens File at the first press whatever control has the
+# focus, and File > Exit closes the program.
 # Usage: run-smoke.sh PATH-TO-pagora-viewer
 set -euo pipefail
 
@@ -67,13 +68,14 @@ file_open() {
 
 window_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 
-# Waits for a window whose title begins with TITLE, gives it the focus and
-# leaves its id in $window.
+# Waits for a window whose title holds TITLE, checks that the title is exactly
+# TITLE (nothing appended), gives it the focus and leaves its id in $window.
 expect_window() {
   local title=$1 name
   window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title" | head -n1) || true
   [[ -n "$window" ]] || fail "no window titled '$title' appeared"
   name=$(xdotool getwindowname "$window")
+  [[ "$name" == "$title" ]] || fail "a window is titled '$name', not '$title'"
   echo "window titled '$name'"
   focus "$window"
 }
@@ -164,4 +166,4 @@ xdotool mousemove --window "$main" 60 62 click 1
 sleep 0.2
 alt_f_opens_file "clicked into the folder box"
 exit_by_file_menu
-echo "PASS: the windows opened; one Alt+F opens File; the reader closed through File > Exit"
+echo "PASS: exact titles; one Alt+F opens File; the reader closed through File > Exit"
