@@ -53,7 +53,6 @@ QAction *menuSeparator(QMenu *menu, const QString &name)
 {
     QAction *action = menu->addSeparator();
     action->setObjectName(name);
-    action->setText(QStringLiteral("-"));
     return action;
 }
 
