@@ -125,6 +125,30 @@ private slots:
         }
     }
 
+    // Each library line names that library's own licences and fits its
+    // label; the introduction names none for all of them.
+    void licencesWindowNamesEachLibrarysLicence()
+    {
+        frmLicenses licences;
+        const auto named = [](const QString &text) {
+            QStringList found;
+            for (const char *licence : {"GNU", "GPL", "FreeImage Public License", "BSD 3-Clause License"})
+                if (text.contains(QLatin1String(licence), Qt::CaseInsensitive))
+                    found << licence;
+            return found;
+        };
+        QCOMPARE(named(frmLicenses::Introduction()), QStringList());
+        QVERIFY(licences.Label2->text().contains(QLatin1String("FreeImage Public License or the GNU GPL v2 or v3")));
+        QCOMPARE(named(licences.Label2->text()), QStringList({"GNU", "GPL", "FreeImage Public License"}));
+        QCOMPARE(named(licences.Label3->text()), QStringList({"BSD 3-Clause License"}));
+        QLabel introduction(frmLicenses::Introduction());
+        introduction.setFont(licences.Label1->font());
+        introduction.setWordWrap(true);
+        QVERIFY(introduction.heightForWidth(licences.Label1->width()) <= licences.Label1->height());
+        for (QLabel *line : {licences.Label2, licences.Label3})
+            QVERIFY2(line->heightForWidth(line->width()) <= line->height(), qPrintable(line->objectName()));
+    }
+
     void getKeyValueReadsInjectedValues_data()
     {
         QTest::addColumn<qint32>("type");

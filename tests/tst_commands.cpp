@@ -208,6 +208,29 @@ private slots:
         QCOMPARE(w->cboPagoraDir->currentText() != folderText, c.focus == "folder");
     }
 
+    // Alt+F belongs to the menu bar alone: one press opens File wherever the
+    // focus is. The check box keeps its caption and stays reachable by Space
+    // and by View > Fit To Window.
+    void altFOpensFileAtTheFirstPress()
+    {
+        openSeries(-1); // no page: Space is not a page command
+        for (QWidget *target : QWidgetList{w->PicImage, w->chkFitToWindow, w->cboPagoraDir, w->cboChapters, w->cmdNavigate[2]}) {
+            target->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::AltModifier);
+            QVERIFY2(w->mnuFile->isVisible(), qPrintable(target->objectName()));
+            QCOMPARE(fitMarks(), "000");
+            w->mnuFile->close();
+        }
+        QCOMPARE(w->chkFitToWindow->text(), "&Fit To Window");
+        w->chkFitToWindow->setFocus();
+        QTest::keyClick(w->chkFitToWindow, Qt::Key_Space);
+        QCOMPARE(fitMarks(), "111");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::AltModifier);
+        QVERIFY(w->mnuView->isVisible());
+        QTest::keyClick(w->mnuView, Qt::Key_F);
+        QCOMPARE(fitMarks(), "000");
+    }
+
     void chapterCommands()
     {
         openSeries(-1);

@@ -135,25 +135,26 @@ private slots:
     void menuBarAndPopupCaptions()
     {
         CountingMain &w = shownWindow();
-        // Title, then each entry as name=caption; any entry not plainly enabled is marked.
+        // Title, then each entry as name=caption; a separator line and any
+        // entry not plainly enabled are marked.
         const auto entries = [](const QMenu *menu) {
             QStringList list{menu->title()};
             for (QAction *a : menu->actions())
-                list << a->objectName() + '=' + a->text()
+                list << a->objectName() + '=' + a->text() + (a->isSeparator() ? "(separator)" : "")
                             + (a->isEnabled() && !a->isChecked() && a->shortcut().isEmpty() ? "" : " (state)");
             return list;
         };
         QCOMPARE(w.menuBar()->actions(),
                  (QList<QAction *>{w.mnuFile->menuAction(), w.mnuView->menuAction(), w.mnuHelp->menuAction()}));
         QCOMPARE(entries(w.mnuFile) + entries(w.mnuView) + entries(w.mnuHelp),
-                 (QStringList{"&File", "mnuExit=E&xit", "&View", "mnuFitToWindow=&Fit To Window", "mnuViewBar1=-",
+                 (QStringList{"&File", "mnuExit=E&xit", "&View", "mnuFitToWindow=&Fit To Window", "mnuViewBar1=(separator)",
                               "mnuZoomIn=&Zoom In", "mnuZoomOut=Zoom &Out", "mnuNoZoom=&No Zoom", "&Help",
-                              "mnuHelpBasic=&Basic Instructions...", "mnuHelpBar1=-", "mnuHelpAbout=&About..."}));
+                              "mnuHelpBasic=&Basic Instructions...", "mnuHelpBar1=(separator)", "mnuHelpAbout=&About..."}));
         QCOMPARE(entries(w.RCMenu),
                  (QStringList{"RCMenu", "rcmnuNextPage=Next Page" + QString(17, ' ') + "(Ctrl-PgDn)",
-                              "rcmnuPreviousPage=Previous Page" + QString(11, ' ') + "(Ctrl-PgUp)", "rcmnuBar1=-",
+                              "rcmnuPreviousPage=Previous Page" + QString(11, ' ') + "(Ctrl-PgUp)", "rcmnuBar1=(separator)",
                               "rcmnuNextChapter=Next Chapter" + QString(12, ' ') + "(Alt-PgDn)",
-                              "rcmnuPreviousChapter=Previous Chapter" + QString(6, ' ') + "(Alt-PgUp)", "rcmnuBar2=-",
+                              "rcmnuPreviousChapter=Previous Chapter" + QString(6, ' ') + "(Alt-PgUp)", "rcmnuBar2=(separator)",
                               "rcmnuZoomIn=Zoom In" + QString(21, ' ') + "(Z)",
                               "rcmnuZoomOut=Zoom Out" + QString(18, ' ') + "(Shift-Z)",
                               "rcmnuNoZoom=No Zoom", "rcmnuFitToWindow=Fit To Window"}));

@@ -153,6 +153,7 @@ private slots:
         QCOMPARE(ZipPasswordCallback(buffer.data(), size, "", "b.jpg"), declined);
         QCOMPARE(prompts->shown.size(), 2 - declined);
         QCOMPARE(prompts->shown[0].input.prompt, "Please Enter The Password!");
+        QCOMPARE(prompts->shown[0].input.title, "Pagora Viewer"); // the program's title, not its executable's name
     }
 
     void replaceCallback_data()

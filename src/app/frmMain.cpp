@@ -4,6 +4,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/PictureControls.h"
 #include "platform/PrivateRunFolder.h"
+#include "platform/Prompts.h"
 #include "platform/Twips.h"
 #include "settings/SettingsStore.h"
 #include "platform/WindowStyle.h"
@@ -52,7 +53,6 @@ QAction *menuSeparator(QMenu *menu, const QString &name)
 {
     QAction *action = menu->addSeparator();
     action->setObjectName(name);
-    action->setText(QStringLiteral("-"));
     return action;
 }
 
@@ -63,7 +63,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     // The resources live in a static library; make sure they are registered.
     Q_INIT_RESOURCE(pagora);
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Pagora Viewer"));
+    setWindowTitle(programTitle());
     setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
 
     createControls();
@@ -145,6 +145,11 @@ void frmMain::createControls()
                          315);
     chkFitToWindow = placed(new QCheckBox(QStringLiteral("&Fit To Window"), panel),
                             QStringLiteral("chkFitToWindow"), 4950, 60, 1335, 195);
+    // Its F is also File's on the menu bar, and Qt would take the pair as
+    // ambiguous: the first Alt+F would only move the focus here. Let the menu
+    // bar have Alt+F alone; the caption keeps its underlined F, and the box
+    // is still ticked by mouse, Space and View > Fit To Window.
+    chkFitToWindow->setShortcut(QKeySequence());
     Label1 = placed(new QLabel(QStringLiteral("Pagora Chapters Folder"), panel),
                     QStringLiteral("Label1"), 120, 120, 1875, 195);
     Label2 = placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"),

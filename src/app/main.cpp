@@ -44,7 +44,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pagora-viewer"));
     QApplication::setApplicationVersion(QStringLiteral(PAGORA_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("Pagora Viewer"));
+    // No application display name: Qt would append it to every other
+    // window's title, and each window's title must show as it is given.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
 
     frmMain window;

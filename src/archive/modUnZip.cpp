@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QGuiApplication>
 
 #include <cstring>
 #include <vector>
@@ -164,7 +163,7 @@ int ZipPasswordCallback(char *buffer, int size, const char *, const char *) noex
     try {
         const InputAnswer answer = Prompts::current().input(
             {QStringLiteral("Please Enter The Password!"),
-             QGuiApplication::applicationDisplayName(), QString()});
+             programTitle(), QString()});
         if (answer.text.isEmpty()) {
             ZipPasswordCancelled = 1;
             return ZipPasswordDeclined;

@@ -22,7 +22,6 @@ constexpr int kClientWidth = 6300;
 constexpr int kClientHeight = 3765;
 
 const QString kCrLf = QStringLiteral("\r\n");
-const QString kProgramTitle = QStringLiteral("Pagora Viewer");
 
 // Where the system information tool is recorded, under the local machine.
 const QString kSysInfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
@@ -156,7 +155,7 @@ void frmAbout::StartSysInfo()
     } catch (const std::exception &) {
         // Reported below like every other way of not starting the tool.
     }
-    showMessage(kProgramTitle, QStringLiteral("System Information Is Unavailable At This Time"),
+    showMessage(programTitle(), QStringLiteral("System Information Is Unavailable At This Time"),
                 PromptIcon::None, PromptButtons::OK);
 }
 

@@ -60,20 +60,21 @@ frmLicenses::~frmLicenses() = default;
 QString frmLicenses::Introduction()
 {
     return QStringLiteral("This program makes use the following components, generously made "
-                          "available for public use via the Gnu public licensing system:");
+                          "available for public use under the licences named below:");
 }
 
 QString frmLicenses::ImageLibraryLine()
 {
     return QStringLiteral("Support for the PNG graphics format via: FreeImage %1 by Herve Drolon, "
-                          "drolon@infonie.fr (http://freeimage.sourceforge.net)")
+                          "drolon@infonie.fr (http://freeimage.sourceforge.net), under the "
+                          "FreeImage Public License or the GNU GPL v2 or v3, at your choice")
         .arg(QString::fromLatin1(FreeImage_GetVersion()));
 }
 
 QString frmLicenses::ArchiveLibraryLine()
 {
     return QStringLiteral("Support for zip image libraries via    : libzip %1 by Dieter Baron and "
-                          "Thomas Klausner (https://libzip.org)")
+                          "Thomas Klausner (https://libzip.org), under the BSD 3-Clause License")
         .arg(QString::fromLatin1(zip_libzip_version()));
 }
 

@@ -50,6 +50,13 @@ public:
     InputAnswer input(const InputRequest &request) override;
 };
 
+// The program's title: the main window's caption, and the caption of the
+// boxes that have no subject of their own.
+inline QString programTitle()
+{
+    return QStringLiteral("Pagora Viewer");
+}
+
 // Shorthand for the common case: one OK button.
 PromptResult showMessage(const QString &title, const QString &text, PromptIcon icon,
                          PromptButtons buttons = PromptButtons::OK, int defaultButton = 0);
