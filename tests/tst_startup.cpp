@@ -68,14 +68,14 @@ class TestStartup : public QObject {
         w->cboPagoraDir->setFocus(), w->cboPagoraDir->lineEdit()->selectAll();
         QTest::keyClicks(w->cboPagoraDir->lineEdit(), text);
     }
-    // Chooses the folder in the browser dialog and presses OK.
-    void browseTo(const QString &folder)
+    // Opens the folder in the browser dialog, then presses OK (or Cancel).
+    void browseTo(const QString &folder, bool ok = true)
     {
-        QTimer::singleShot(0, this, [folder] {
+        QTimer::singleShot(0, this, [folder, ok] {
             auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
-            dialog->findChild<DirListBox *>("Dir1")->setPath(folder);
-            dialog->cmdOk_Click();
+            dialog->Dir1->setPath(folder);
+            QTest::mouseClick(ok ? dialog->cmdOk : dialog->cmdCancel, Qt::LeftButton);
         });
         w->cmdBrowse_Click();
     }
@@ -381,13 +381,7 @@ private slots:
         if (inHistory)
             store("PagoraDirs", {{b, "Ch003^^ 4"}});
         startIn(a);
-        QTimer::singleShot(0, this, [b] {
-            auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            dialog->findChild<DirListBox *>("Dir1")->setPath(b);
-            dialog->cmdOk_Click();
-        });
-        w->cmdBrowse_Click();
+        browseTo(b);
         QCOMPARE(w->PagoraFolder + ' ' + position(), b + (inHistory ? " Ch003 4" : " Ch001 1"));
         QCOMPARE(history(), (QStringList{a, b}));
         QCOMPARE(w->cboPagoraDir->currentText(), b);
@@ -457,13 +451,7 @@ private slots:
         QDir().mkpath(root + "/bare");
         startIn(a);
         goTo(1, 3);
-        QTimer::singleShot(0, this, [this, target, ok] {
-            auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
-            dialog->Dir1->setPath(root + '/' + target);
-            QTest::mouseClick(ok ? dialog->cmdOk : dialog->cmdCancel, Qt::LeftButton);
-        });
-        w->cmdBrowse_Click();
+        browseTo(root + '/' + target, ok);
         QCOMPARE(boxes(), refused ? QStringList{"Invalid Directory: Please specify a valid directory"} : QStringList());
         QCOMPARE(w->PagoraFolder + ' ' + w->cboChapters->currentText() + ' ' + w->lblPage->text(),
                  refused ? "  " : a + " Ch002 Page 3 of 6");
