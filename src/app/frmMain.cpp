@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "imaging/PageImages.h"
 #include "platform/FileSystem.h"
 #include "platform/KeyCodes.h"
 #include "platform/PictureControls.h"
@@ -66,6 +67,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     setWindowTitle(programTitle());
     setWindowIcon(QIcon(QStringLiteral(":/pagora-viewer.png")));
 
+    m_pages = new PageImages(this);
     createControls();
     createMenus();
     setTabOrder();

@@ -2,8 +2,6 @@
 
 #include "app/ViewerTypes.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QImage>
 #include <QMainWindow>
 #include <QStringList>
@@ -22,6 +20,7 @@ class FileSystem;
 class FsFile;
 class FsFolder;
 class ImageControl;
+class PageImages;
 class PictureBox;
 class PrivateRunFolder;
 class SettingsStore;
@@ -194,28 +193,16 @@ private:
 
     // Pieces of ShowPage.
     void setNavigationFor(qint16 pageNumber);
-    void fitToViewport(qint32 &width, qint32 &height);
+    void measureNaturalSize(const QImage &picture);
+    void decodeAheadFrom(qint16 shown);
     void arrangeScrollBars();
     void hideVerticalBar();
     void hideHorizontalBar();
     void saveReadingPosition();
     void reportPageFailure(int errorNumber, const QString &description, const QString &memberName);
 
-    // The page of the last display, with the size and time of its file (the
-    // page file, or the archive it came from) when it was decoded.
-    struct ShownPage {
-        QString key;
-        qint64 size = -1;
-        QDateTime modified;
-        QImage picture;
-        Bool16 png = kFalse16;
-        bool matches(const QString &otherKey, const QFileInfo &source) const
-        {
-            return !picture.isNull() && otherKey == key && source.exists()
-                   && source.size() == size && source.lastModified() == modified;
-        }
-    };
-    ShownPage m_shownPage;
+    // The pictures of the page shown and of the pages decoded ahead.
+    PageImages *m_pages = nullptr;
 
     // ClearView emptied the view: PagoraFolder is no longer shown, so
     // choosing it again opens it rather than finding nothing changed.

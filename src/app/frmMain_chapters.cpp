@@ -2,6 +2,7 @@
 
 #include "catalogue/ChapterCatalogue.h"
 #include "catalogue/PageList.h"
+#include "imaging/PageImages.h"
 #include "platform/FileSystem.h"
 #include "platform/PictureControls.h"
 #include "platform/PlatformError.h"
@@ -59,6 +60,8 @@ void frmMain::LoadChapterList(const QString &FolderPath)
 void frmMain::cboChapters_Click()
 {
     IsZipChapter = toBool16(cboChapters->currentData().toInt() == ChapterCatalogue::ArchiveKind);
+    // Work ahead for the chapter left behind is of no use now.
+    m_pages->dropAhead();
     if (IsZipChapter) {
         BuildZipPageList(cboChapters->currentText());
     } else {

@@ -1,6 +1,8 @@
 #include "app/frmMain.h"
 
 #include "archive/modUnZip.h"
+#include "imaging/PageImages.h"
+#include "imaging/PageSizing.h"
 #include "imaging/modFreeImage.h"
 #include "platform/PictureControls.h"
 #include "platform/PictureLoader.h"
@@ -27,6 +29,13 @@ const QString kCrLf = QStringLiteral("\r\n");
 qint32 nearest(double value)
 {
     return static_cast<qint32>(std::nearbyint(value));
+}
+
+// Any ".png" in the path, folder part included, sends the page the PNG way;
+// the library then goes by the file's content.
+bool isPngPath(const QString &path)
+{
+    return path.toUpper().contains(QLatin1String(".PNG"));
 }
 
 // Scroll steps never fall to 0, however short the range.
@@ -71,19 +80,23 @@ void frmMain::ShowPage(qint16 &PageNumber)
 
     const QString memberName = PageNames.value(n - 1);
     try {
-        // The same unchanged page shown again (a resize, a zoom step) is
-        // neither extracted nor decoded again.
         const QString chapter = PagoraFolder + cboChapters->currentText();
-        const QFileInfo source(IsZipChapter ? chapter : chapter + QLatin1Char('/') + memberName);
-        const QString key = source.filePath() + QLatin1Char('\n') + memberName;
+        const PageSource source = IsZipChapter
+                                      ? PageSource::of(chapter, memberName)
+                                      : PageSource::of(chapter + QLatin1Char('/') + memberName);
+        // A page held already (decoded ahead, or shown before) is not read
+        // again. An archive page is taken only when it is the page shown, so
+        // that its temporary page file is always the page on screen.
+        std::optional<QImage> held;
+        if (!IsZipChapter || source == m_pages->shownSource())
+            held = m_pages->find(source);
         QImage picture;
-        if (m_shownPage.matches(key, source)) {
-            IsPngPage = m_shownPage.png;
-            picture = m_shownPage.picture;
-            if (!IsPngPage)
-                Image2->setPicture(picture);
+        if (held) {
+            picture = *held;
+            if (!IsZipChapter)
+                IsPngPage = toBool16(isPngPath(source.path));
+            measureNaturalSize(picture);
         } else {
-            m_shownPage = {};
             QString path;
             if (IsZipChapter) {
                 path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName);
@@ -92,12 +105,10 @@ void frmMain::ShowPage(qint16 &PageNumber)
                     return;
                 }
             } else {
-                path = source.filePath();
+                path = source.path;
             }
 
-            // Any ".png" in the path, folder part included, sends the page the
-            // PNG way; the library then goes by the file's content.
-            IsPngPage = toBool16(path.toUpper().contains(QLatin1String(".PNG")));
+            IsPngPage = toBool16(isPngPath(path));
             if (IsPngPage) {
                 const auto result = modFreeImage::DrawPngPage(path, *Picture2);
                 if (result != modFreeImage::PngRouteResult::Drawn)
@@ -108,7 +119,6 @@ void frmMain::ShowPage(qint16 &PageNumber)
                 picture = LoadPicture(path);
                 Image2->setPicture(picture);
             }
-            m_shownPage = {key, source.size(), source.lastModified(), picture, IsPngPage};
         }
 
         Image1->clearPicture();
@@ -116,15 +126,18 @@ void frmMain::ShowPage(qint16 &PageNumber)
             ZoomFactor = 1.0;
 
         const QWidget *natural = IsPngPage ? static_cast<QWidget *>(Picture2) : Image2;
-        qint32 W = nearest(Twips::width(natural) * ZoomFactor);
-        qint32 H = nearest(Twips::height(natural) * ZoomFactor);
-        if (H == 0)
+        PageSizing::Size shown =
+            PageSizing::zoomed(Twips::width(natural), Twips::height(natural), ZoomFactor);
+        if (shown.height == 0)
             return;
-        if (chkFitToWindow->isChecked())
-            fitToViewport(W, H);
+        if (chkFitToWindow->isChecked()) {
+            hideVerticalBar();
+            hideHorizontalBar();
+            shown = PageSizing::fitted(shown, Twips::width(PicImage), Twips::height(PicImage));
+        }
 
-        Twips::setWidth(Image1, W);
-        Twips::setHeight(Image1, H);
+        Twips::setWidth(Image1, shown.width);
+        Twips::setHeight(Image1, shown.height);
         arrangeScrollBars();
         Twips::setTop(Image1, 0);
         Twips::setLeft(Image1, 0);
@@ -132,9 +145,12 @@ void frmMain::ShowPage(qint16 &PageNumber)
         if (hsImage->isVisibleTo(this))
             hsImage->setValue(hsImage->maximum());
 
-        Image1->setPicture(picture);
+        if (source.isValid())
+            m_pages->showing(source, picture);
+        Image1->setPicture(m_pages->atSize(source, picture, Image1->size()));
         PicImage->setFocus();
         saveReadingPosition();
+        decodeAheadFrom(n);
     } catch (const PlatformError &error) {
         if (error.number() == ErrorNumber::DiskNotReady) {
             showMessage(QStringLiteral("Disk Not Ready"),
@@ -146,6 +162,47 @@ void frmMain::ShowPage(qint16 &PageNumber)
         }
         reportPageFailure(error.number(), error.description(), memberName);
     }
+}
+
+void frmMain::measureNaturalSize(const QImage &picture)
+{
+    // The sizing reads a page's natural size from the control that measures
+    // it: Picture2 for a PNG page, Image2 otherwise.
+    if (IsPngPage)
+        Picture2->resize(picture.size());
+    else
+        Image2->setPicture(picture);
+}
+
+void frmMain::decodeAheadFrom(qint16 shown)
+{
+    // The pages the reader goes to next: the next one, the one before, then
+    // further on. Folder pages only; PNG pages are decoded as they are shown.
+    QList<PageSource> ahead;
+    if (!IsZipChapter) {
+        const QString folder = PagoraFolder + cboChapters->currentText() + QLatin1Char('/');
+        for (const int page : {shown + 1, shown - 1, shown + 2, shown + 3, shown + 4, shown + 5}) {
+            if (page < 1 || page > PageCount)
+                continue;
+            const QString path = folder + PageNames.value(page - 1);
+            if (!isPngPath(path))
+                ahead.append(PageSource::of(path));
+        }
+    }
+    // Sized as ShowPage would size them now.
+    const bool fit = chkFitToWindow->isChecked();
+    const double zoom = ZoomFactor;
+    const qint32 viewW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
+    const qint32 viewH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
+    const auto display = [fit, zoom, viewW, viewH](QSize natural) {
+        PageSizing::Size size = PageSizing::zoomed(Twips::fromPixels(natural.width()),
+                                                   Twips::fromPixels(natural.height()), zoom);
+        if (fit)
+            size = PageSizing::fitted(size, viewW, viewH);
+        return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
+    };
+    m_pages->decodeAhead(ahead, [](const PageSource &page) { return LoadPicture(page.path); },
+                         display);
 }
 
 void frmMain::reportPageFailure(int errorNumber, const QString &description,
@@ -190,22 +247,6 @@ void frmMain::hideHorizontalBar()
     Twips::setHeight(PicImage, Twips::height(PicImage) + Twips::height(hsImage));
     Twips::setHeight(vsImage, Twips::height(vsImage) + Twips::height(hsImage));
     hsImage->setMaximum(0);
-}
-
-void frmMain::fitToViewport(qint32 &width, qint32 &height)
-{
-    hideVerticalBar();
-    hideHorizontalBar();
-    const double aspect = double(width) / height;
-    // Fitting only shrinks; a page smaller than the viewport stays as it is.
-    if (Twips::height(PicImage) < height) {
-        height = nearest(Twips::height(PicImage));
-        width = nearest(height * aspect);
-    }
-    if (Twips::width(PicImage) < width) {
-        width = nearest(Twips::width(PicImage));
-        height = nearest(width / aspect);
-    }
 }
 
 void frmMain::arrangeScrollBars()
@@ -268,13 +309,22 @@ void frmMain::saveReadingPosition()
 {
     SettingsStore &settings = Settings();
     const QString chapter = cboChapters->currentText();
-    settings.write(QStringLiteral("General"), QStringLiteral("LastChapter"), chapter);
-    settings.write(QStringLiteral("General"), QStringLiteral("LastPage"),
-                   QString::number(PageIndex));
+    const QString page = QString::number(PageIndex);
+    const QString position = formatSavedPosition(chapter, PageIndex);
+    const QString general = QStringLiteral("General");
+    // A redisplay of the same page (a resize, a zoom step) stores nothing
+    // new: the file is not rewritten for it.
+    const QString unset = QStringLiteral("\n<unset>");
+    if (settings.read(general, QStringLiteral("LastChapter"), unset) == chapter
+        && settings.read(general, QStringLiteral("LastPage"), unset) == page
+        && settings.read(SettingsStore::FolderSection, PagoraFolder, unset) == position
+        && settings.read(general, QStringLiteral("ChapterDirectory"), unset) == PagoraFolder)
+        return;
+    settings.write(general, QStringLiteral("LastChapter"), chapter);
+    settings.write(general, QStringLiteral("LastPage"), page);
     // Under the folder shown, never under whatever the folder box holds.
-    settings.write(SettingsStore::FolderSection, PagoraFolder,
-                   formatSavedPosition(chapter, PageIndex));
-    settings.write(QStringLiteral("General"), QStringLiteral("ChapterDirectory"), PagoraFolder);
+    settings.write(SettingsStore::FolderSection, PagoraFolder, position);
+    settings.write(general, QStringLiteral("ChapterDirectory"), PagoraFolder);
     settings.sync();
 }
 

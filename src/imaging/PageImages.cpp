@@ -1,0 +1,245 @@
+#include "imaging/PageImages.h"
+
+#include <QFileInfo>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <future>
+
+namespace {
+
+// Decoded pages held beside the one shown: never more than this.
+constexpr qint64 kMostBytes = qint64(192) * 1024 * 1024;
+// Nor more than this many pages the size of the one shown.
+constexpr int kMostPages = 3;
+
+quint64 sizeKey(QSize size)
+{
+    return (quint64(quint32(size.width())) << 32) | quint32(size.height());
+}
+
+bool shrinks(const QImage &picture, QSize size)
+{
+    return size.isValid() && !size.isEmpty()
+           && (size.width() < picture.width() || size.height() < picture.height());
+}
+
+QImage shrunk(const QImage &picture, QSize size)
+{
+    // Scaling down smoothly averages each target pixel over its area, so
+    // fine line art keeps its weight instead of aliasing.
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+PageSource PageSource::of(const QString &path, const QString &member)
+{
+    PageSource source;
+    source.path = path;
+    source.member = member;
+    const QFileInfo info(path);
+    if (info.isFile()) {
+        source.size = info.size();
+        source.modified = info.lastModified();
+    }
+    return source;
+}
+
+size_t qHash(const PageSource &source, size_t seed)
+{
+    return qHashMulti(seed, source.path, source.member, source.size);
+}
+
+// One page decoded on the worker. The worker writes the results, then sets
+// `done`; the owner's thread reads them only after that.
+struct PageImages::Job {
+    PageSource source;
+    Decoder decoder;
+    DisplaySize display;
+    QImage picture;
+    QSize size;
+    QImage sized;
+    bool ok = false;
+    std::promise<void> done;
+    std::shared_future<void> finished = done.get_future().share();
+
+    void run()
+    {
+        try {
+            picture = decoder(source);
+            ok = !picture.isNull();
+            if (ok && display) {
+                size = display(picture.size());
+                if (shrinks(picture, size))
+                    sized = shrunk(picture, size);
+            }
+        } catch (...) {
+            // Reported when the page is shown, as any page that fails.
+            ok = false;
+        }
+        done.set_value();
+    }
+};
+
+qint64 PageImages::Held::bytes() const
+{
+    qint64 total = picture.sizeInBytes();
+    for (const QImage &image : sizes)
+        total += image.sizeInBytes();
+    return total;
+}
+
+PageImages::PageImages(QObject *parent) : QObject(parent), m_pool(new QThreadPool(this))
+{
+    m_pool->setMaxThreadCount(1);
+}
+
+PageImages::~PageImages()
+{
+    m_wanted.clear();
+    m_pool->waitForDone();
+}
+
+std::optional<QImage> PageImages::find(const PageSource &source)
+{
+    if (!source.isValid())
+        return std::nullopt;
+    if (source == m_shownSource && !m_shown.picture.isNull())
+        return m_shown.picture;
+    if (m_running && m_running->source == source) {
+        const std::shared_ptr<Job> job = m_running;
+        job->finished.wait();
+        finished(job);
+    }
+    const auto held = m_ahead.constFind(source);
+    if (held == m_ahead.cend())
+        return std::nullopt;
+    return held->picture;
+}
+
+void PageImages::showing(const PageSource &source, const QImage &picture)
+{
+    if (!(source == m_shownSource)) {
+        // The page shown before is kept like one decoded ahead: going back
+        // to it is common.
+        if (m_shownSource.isValid() && !m_shown.picture.isNull())
+            m_ahead.insert(m_shownSource, std::move(m_shown));
+        m_shown = m_ahead.take(source);
+        m_shownSource = source;
+    }
+    if (m_shown.picture.cacheKey() != picture.cacheKey())
+        m_shown = Held{picture, {}};
+    trimTo(budget());
+}
+
+QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize size)
+{
+    if (!shrinks(picture, size))
+        return picture;
+    Held *held = nullptr;
+    if (source == m_shownSource && m_shown.picture.cacheKey() == picture.cacheKey())
+        held = &m_shown;
+    else if (auto it = m_ahead.find(source); it != m_ahead.end()
+                                             && it->picture.cacheKey() == picture.cacheKey())
+        held = &*it;
+    if (held) {
+        if (const auto it = held->sizes.constFind(sizeKey(size)); it != held->sizes.cend())
+            return *it;
+    }
+    QImage result = shrunk(picture, size);
+    if (held) {
+        // One display size at a time: a resize makes the others useless.
+        held->sizes.clear();
+        held->sizes.insert(sizeKey(size), result);
+    }
+    return result;
+}
+
+void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
+                             DisplaySize display)
+{
+    m_wanted.clear();
+    for (const PageSource &source : sources)
+        if (source.isValid() && !(source == m_shownSource) && !m_wanted.contains(source))
+            m_wanted.append(source);
+    m_decoder = std::move(decoder);
+    m_display = std::move(display);
+    trimTo(budget());
+    startNext();
+}
+
+void PageImages::dropAhead()
+{
+    m_wanted.clear();
+    m_ahead.clear();
+}
+
+qint64 PageImages::bytesHeld() const
+{
+    qint64 total = 0;
+    for (const Held &held : m_ahead)
+        total += held.bytes();
+    return total;
+}
+
+qint64 PageImages::budget() const
+{
+    return std::min(kMostBytes, kMostPages * qint64(m_shown.picture.sizeInBytes()));
+}
+
+bool PageImages::busy() const
+{
+    return m_running != nullptr;
+}
+
+void PageImages::startNext()
+{
+    if (m_running || !m_decoder)
+        return;
+    const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [this](const PageSource &s) {
+        return !m_ahead.contains(s);
+    });
+    if (next == m_wanted.cend())
+        return;
+    // Room for one more page the size of the one shown.
+    if (bytesHeld() + m_shown.picture.sizeInBytes() > budget())
+        return;
+    auto job = std::make_shared<Job>();
+    job->source = *next;
+    job->decoder = m_decoder;
+    job->display = m_display;
+    m_running = job;
+    m_pool->start([this, job] {
+        job->run();
+        QMetaObject::invokeMethod(this, [this, job] { finished(job); }, Qt::QueuedConnection);
+    });
+}
+
+void PageImages::finished(const std::shared_ptr<Job> &job)
+{
+    if (job != m_running)
+        return; // already taken by find()
+    m_running.reset();
+    if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)) {
+        Held held{job->picture, {}};
+        if (!job->sized.isNull())
+            held.sizes.insert(sizeKey(job->size), job->sized);
+        m_ahead.insert(job->source, std::move(held));
+        trimTo(budget());
+    }
+    startNext();
+}
+
+void PageImages::trimTo(qint64 limit)
+{
+    // Pages no longer wanted go first, then the wanted ones from the last.
+    for (auto it = m_ahead.begin(); it != m_ahead.end() && bytesHeld() > limit;) {
+        if (!m_wanted.contains(it.key()))
+            it = m_ahead.erase(it);
+        else
+            ++it;
+    }
+    for (qsizetype i = m_wanted.size() - 1; i >= 0 && bytesHeld() > limit; --i)
+        m_ahead.remove(m_wanted[i]);
+}

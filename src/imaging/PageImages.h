@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QThreadPool;
+
+// A page as it is read: a folder page by its file, an archive page by the
+// archive and the member's name; with the size and time of that file, so a
+// page replaced on disk is read again.
+struct PageSource {
+    QString path;   // the page file, or the archive
+    QString member; // empty for a folder page
+    qint64 size = -1;
+    QDateTime modified;
+
+    // The source as the file is now; not valid when it is no regular file.
+    static PageSource of(const QString &path, const QString &member = QString());
+    bool isValid() const { return size >= 0; }
+    bool operator==(const PageSource &other) const = default;
+};
+size_t qHash(const PageSource &source, size_t seed = 0);
+
+// The pictures of the pages: the one shown, and the ones decoded ahead on a
+// worker thread, bounded in bytes. The window asks here first and decodes a
+// page itself only when it is not held. Pictures shown smaller than their
+// natural size are shrunk once per page and size, by area averaging.
+//
+// Everything but the decoder runs on the thread that owns the object; the
+// decoder runs on the worker and must touch nothing else (no widgets, no
+// settings, no boxes). A page that fails ahead of time is simply not held,
+// so it fails again, as usual, when it is shown.
+class PageImages : public QObject {
+    Q_OBJECT
+public:
+    // Decodes a page on the worker; throws on failure.
+    using Decoder = std::function<QImage(const PageSource &)>;
+    // The size a page of the given natural pixel size is shown at.
+    using DisplaySize = std::function<QSize(QSize natural)>;
+
+    explicit PageImages(QObject *parent = nullptr);
+    ~PageImages() override;
+
+    // The page's picture if it is held or being decoded ahead; for the
+    // latter, waits for the worker, which is sooner than starting anew.
+    std::optional<QImage> find(const PageSource &source);
+
+    // The page now shown: held until another is shown, outside the budget.
+    void showing(const PageSource &source, const QImage &picture);
+    const PageSource &shownSource() const { return m_shownSource; }
+
+    // The picture at `size`: shrunk by area averaging when smaller than its
+    // natural size (made once per page and size), otherwise the picture.
+    QImage atSize(const PageSource &source, const QImage &picture, QSize size);
+
+    // Decodes these pages ahead, in this order, as far as the budget lets;
+    // what was asked for before and is not asked for again is dropped.
+    void decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display);
+
+    // Drops all work ahead and everything held but the page shown (a new
+    // chapter or folder).
+    void dropAhead();
+
+    // Bytes held beside the page shown, and the most that may be.
+    qint64 bytesHeld() const;
+    qint64 budget() const;
+    // True while the worker has work (for tests).
+    bool busy() const;
+
+private:
+    struct Held {
+        QImage picture;
+        QHash<quint64, QImage> sizes; // shrunk copies by (width << 32 | height)
+        qint64 bytes() const;
+    };
+    struct Job;
+
+    void startNext();
+    void finished(const std::shared_ptr<Job> &job);
+    void trimTo(qint64 limit);
+
+    QThreadPool *m_pool;
+    PageSource m_shownSource;
+    Held m_shown;
+    QHash<PageSource, Held> m_ahead;
+    QList<PageSource> m_wanted;
+    Decoder m_decoder;
+    DisplaySize m_display;
+    std::shared_ptr<Job> m_running;
+};
