@@ -157,6 +157,8 @@ public:
 
     // The per-user settings (last folder, chapter, page; a position per folder).
     SettingsStore &Settings();
+    // The pictures of the page shown and of the pages decoded ahead.
+    PageImages &pageImages() const { return *m_pages; }
 
 protected:
     bool event(QEvent *event) override;

@@ -103,7 +103,7 @@ PageImages::~PageImages()
 
 std::optional<QImage> PageImages::find(const PageSource &source)
 {
-    if (!source.isValid())
+    if (!source.isValid() || !m_holding)
         return std::nullopt;
     if (source == m_shownSource && !m_shown.picture.isNull())
         return m_shown.picture;
@@ -120,6 +120,8 @@ std::optional<QImage> PageImages::find(const PageSource &source)
 
 void PageImages::showing(const PageSource &source, const QImage &picture)
 {
+    if (!m_holding)
+        return;
     if (!(source == m_shownSource)) {
         // The page shown before is kept like one decoded ahead: going back
         // to it is common.
@@ -160,6 +162,8 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
                              DisplaySize display)
 {
     m_wanted.clear();
+    if (!m_holding)
+        return;
     for (const PageSource &source : sources)
         if (source.isValid() && !(source == m_shownSource) && !m_wanted.contains(source))
             m_wanted.append(source);
@@ -173,6 +177,17 @@ void PageImages::dropAhead()
 {
     m_wanted.clear();
     m_ahead.clear();
+    m_failed.clear();
+}
+
+void PageImages::setHolding(bool on)
+{
+    m_holding = on;
+    if (!on) {
+        dropAhead();
+        m_shownSource = PageSource();
+        m_shown = Held();
+    }
 }
 
 qint64 PageImages::bytesHeld() const
@@ -198,11 +213,13 @@ void PageImages::startNext()
     if (m_running || !m_decoder)
         return;
     const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [this](const PageSource &s) {
-        return !m_ahead.contains(s);
+        return !m_ahead.contains(s) && !m_failed.contains(s);
     });
     if (next == m_wanted.cend())
         return;
-    // Room for one more page the size of the one shown.
+    // Room for one more page the size of the one shown, made by letting go
+    // of pages that are wanted less than this one.
+    trimTo(budget() - m_shown.picture.sizeInBytes(), next - m_wanted.cbegin() + 1);
     if (bytesHeld() + m_shown.picture.sizeInBytes() > budget())
         return;
     auto job = std::make_shared<Job>();
@@ -221,6 +238,8 @@ void PageImages::finished(const std::shared_ptr<Job> &job)
     if (job != m_running)
         return; // already taken by find()
     m_running.reset();
+    if (!job->ok)
+        m_failed.insert(job->source); // not tried again ahead; shown, it fails as usual
     if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)) {
         Held held{job->picture, {}};
         if (!job->sized.isNull())
@@ -231,15 +250,16 @@ void PageImages::finished(const std::shared_ptr<Job> &job)
     startNext();
 }
 
-void PageImages::trimTo(qint64 limit)
+void PageImages::trimTo(qint64 limit, qsizetype keepFirst)
 {
-    // Pages no longer wanted go first, then the wanted ones from the last.
+    // Pages no longer wanted go first, then the wanted ones from the last,
+    // but never the first `keepFirst` of them.
     for (auto it = m_ahead.begin(); it != m_ahead.end() && bytesHeld() > limit;) {
         if (!m_wanted.contains(it.key()))
             it = m_ahead.erase(it);
         else
             ++it;
     }
-    for (qsizetype i = m_wanted.size() - 1; i >= 0 && bytesHeld() > limit; --i)
+    for (qsizetype i = m_wanted.size() - 1; i >= keepFirst && bytesHeld() > limit; --i)
         m_ahead.remove(m_wanted[i]);
 }

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QSize>
 #include <QString>
 
@@ -70,6 +71,11 @@ public:
     // chapter or folder).
     void dropAhead();
 
+    // Off, nothing is held or decoded ahead and every page is decoded as it
+    // is shown (a reference for what the held pages must look like).
+    void setHolding(bool on);
+    bool holding() const { return m_holding; }
+
     // Bytes held beside the page shown, and the most that may be.
     qint64 bytesHeld() const;
     qint64 budget() const;
@@ -86,14 +92,16 @@ private:
 
     void startNext();
     void finished(const std::shared_ptr<Job> &job);
-    void trimTo(qint64 limit);
+    void trimTo(qint64 limit, qsizetype keepFirst = 0);
 
     QThreadPool *m_pool;
     PageSource m_shownSource;
     Held m_shown;
     QHash<PageSource, Held> m_ahead;
     QList<PageSource> m_wanted;
+    QSet<PageSource> m_failed;
     Decoder m_decoder;
     DisplaySize m_display;
     std::shared_ptr<Job> m_running;
+    bool m_holding = true;
 };
