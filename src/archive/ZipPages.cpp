@@ -4,6 +4,8 @@
 #include "catalogue/NameOrder.h"
 #include "platform/FileSystem.h"
 
+#include <QTemporaryFile>
+
 namespace {
 
 // Page numbers are 16-bit: a chapter holds at most this many pages.
@@ -22,6 +24,14 @@ void clearReadOnly(FsFile &file)
     const int attributes = file.attributes();
     if (attributes & FileAttribute::ReadOnly)
         file.setAttributes(attributes - FileAttribute::ReadOnly);
+}
+
+// One line of the archive message, as the extraction engine prints it.
+void say(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    modUnZip::ZipPrintCallback(bytes.constData(), static_cast<unsigned long>(bytes.size()));
+    modUnZip::ZipPrintCallback("\n", 1);
 }
 
 } // namespace
@@ -69,48 +79,79 @@ QStringList listZipPages(const QString &archivePath)
     return zipPageNames(ZipListText);
 }
 
+std::optional<QByteArray> readZipPage(const QString &archivePath, const QString &memberName,
+                                      const ZipArchive::PasswordPrompt &ask, QString *message)
+{
+    const auto failed = [message](const QString &text) -> std::optional<QByteArray> {
+        if (message)
+            *message = text;
+        return std::nullopt;
+    };
+    ZipArchive archive;
+    if (!archive.open(archivePath))
+        return failed(archive.errorText());
+    const qint64 index = archive.indexOf(memberName);
+    if (index < 0)
+        return failed(QStringLiteral("caution: no member matches %1").arg(memberName));
+    std::optional<QByteArray> bytes = archive.read(index, ask);
+    if (!bytes)
+        return failed(archive.errorText());
+    return bytes;
+}
+
 QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString &memberName,
-                       const QString &appFolder)
+                       const QString &appFolder, QByteArray *pageBytes)
 {
     using namespace modUnZip;
     const QString folder = withoutTrailingSlash(appFolder);
     ZipMessageText.clear();
-    ZipOverwriteAllFlag = 0;
-    ZipCommentFlag = 0;
-    ZipListFlag = 0;
-    ZipKeepPathsFlag = 0;
-    // The engine takes "?" as any one character, so brackets in a name can't
-    // disturb the match.
-    ZipIncludeNames[0] = ReplaceChars(memberName, QStringLiteral("[?]?(?)?{?}?<?>?"));
-    ZipIncludeCount = 1;
-    ZipExcludeNames[0].reset();
-    ZipExcludeCount = 0;
-    ZipFileName = archivePath;
-    ZipExtractDir = folder;
-    RunUnzip();
-
+    if (pageBytes)
+        pageBytes->clear();
     // The extension comes from the last "." of the bare name: neither a "."
     // in a folder part ("Vol.1/01.jpg") nor an earlier one in the name
     // ("Sorvik.01.jpg") makes one.
     const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
+    // A name with nothing to write under it is refused, as extracting it would be.
+    if (bare.isEmpty() || bare == QLatin1String(".") || bare == QLatin1String("..")) {
+        say(QStringLiteral("  skipping: %1  (refused name: no file name to write)").arg(memberName));
+        return {};
+    }
+    QString message;
+    const std::optional<QByteArray> bytes = readZipPage(
+        archivePath, memberName,
+        [](const QString &member) { return ZipAskPassword(ZipPasswordCallback, member); },
+        &message);
+    if (!bytes)
+        say(message);
     const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : bare.mid(dot + 1, 3);
     if (ext.isEmpty())
         return {};
+    // The page file of this extension goes even when the page can't be read:
+    // it belongs to another page.
     const QString temp = folder + QStringLiteral("/TempImage.") + ext;
-    const QString extracted = folder + QLatin1Char('/') + bare;
-    // A member named like the temporary file was just written in its place.
-    if (extracted == temp)
-        return fs.fileExists(temp) ? ext : QString();
     if (fs.fileExists(temp)) {
         FsFile old = fs.getFile(temp);
         clearReadOnly(old);
         old.remove();
     }
-    if (!fs.fileExists(extracted))
+    if (!bytes)
         return {};
-    FsFile page = fs.getFile(extracted);
-    clearReadOnly(page);
-    page.move(temp);
+
+    // Write beside the page file and move it into place only when every
+    // byte is down, so a failed write leaves no partial page.
+    QTemporaryFile written(folder + QStringLiteral("/.unzip-XXXXXX"));
+    if (!written.open() || written.write(*bytes) != bytes->size() || !written.flush()) {
+        say(QStringLiteral("  error: %1  not extracted (cannot write into %2: %3)")
+                .arg(memberName, folder, written.errorString()));
+        return {};
+    }
+    // The temporary may have no name yet (O_TMPFILE): asking for it gives it one.
+    const QString writtenName = written.fileName();
+    written.close();
+    fs.getFile(writtenName).move(temp);
+    written.setAutoRemove(false);
+    if (pageBytes)
+        *pageBytes = *bytes;
     return ext;
 }

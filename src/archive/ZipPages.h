@@ -1,7 +1,12 @@
 #pragma once
 
+#include "archive/ZipArchive.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class FileSystem;
 
@@ -22,10 +27,23 @@ QStringList zipPageNames(const QString &listText);
 // can't be read has none (its message is then in modUnZip::ZipMessageText).
 QStringList listZipPages(const QString &archivePath);
 
-// Extracts memberName from the archive into appFolder (the private run
-// folder, with or without a trailing "/") and moves it to "TempImage." + ext
-// there, replacing an earlier file of that name. Returns ext (up to three
-// characters after the first "." of the member's bare name), or "" when the
-// member was not produced. File-operation errors propagate as PlatformError.
+// Reads the member stored under exactly memberName into memory for
+// decoding. An encrypted member whose password is not yet known asks `ask`;
+// with a null one it fails without asking anybody, so a worker thread may
+// call this (it opens its own archive and touches no shared state but the
+// remembered passwords). On failure *message, when given, gets the line the
+// archive message shows.
+std::optional<QByteArray> readZipPage(const QString &archivePath, const QString &memberName,
+                                      const ZipArchive::PasswordPrompt &ask = {},
+                                      QString *message = nullptr);
+
+// Reads memberName from the archive as the page display does (a password is
+// asked through modUnZip's password callback, failures go to
+// modUnZip::ZipMessageText) and leaves its bytes in appFolder (the private
+// run folder, with or without a trailing "/") as "TempImage." + ext,
+// replacing an earlier file of that name. Returns ext (up to three characters
+// after the last "." of the member's bare name), or "" when the member could
+// not be read or has no extension; pageBytes, when given, gets the bytes
+// read. File-operation errors propagate as PlatformError.
 QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString &memberName,
-                       const QString &appFolder);
+                       const QString &appFolder, QByteArray *pageBytes = nullptr);

@@ -1,12 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 #include <array>
 #include <optional>
 
-// Our archive component, on libzip. It is driven like an unzip library:
+// Our archive component, on ZipArchive. It is driven like an unzip library:
 // fill the request fields below, call RunUnzip; the answers come back through
 // the five callbacks into ZipListText and ZipMessageText. A listing reports
 // every member; an extraction writes each matching member under its bare name
@@ -139,6 +140,10 @@ void RunUnzip();
 int SingleEntryUnzip(qint32 includeCount, const char *const *includeNames, qint32 excludeCount,
                      const char *const *excludeNames, const UnzipOptions &options,
                      UnzipCallbacks &callbacks);
+
+// Asks a password callback for the password of memberName, as an extraction
+// does; nullopt when it declines or there is none.
+std::optional<QByteArray> ZipAskPassword(PasswordFunction password, const QString &memberName);
 
 // ---- callbacks (none lets an exception escape) -----------------------------
 
