@@ -78,7 +78,7 @@ class TestPages : public QObject {
 
     PageImages::Decoder countingDecoder()
     {
-        return [this](const PageSource &page) {
+        return [this](const PageSource &page, QByteArray *) {
             ++decodes;
             return LoadPicture(page.path);
         };

@@ -127,7 +127,9 @@ public:
     void cboChapters_Click();
     void BuildFolderPageList();
     void BuildZipPageList(const QString &ChapterName);
-    QString ExtractZipPage(const QString &MemberName);
+    // Leaves the page's temporary file and returns its extension ("" when it
+    // could not be read); PageBytes, when given, gets the bytes read.
+    QString ExtractZipPage(const QString &MemberName, QByteArray *PageBytes = nullptr);
 
     // Zoom and fit.
     void ZoomPage(double Step);

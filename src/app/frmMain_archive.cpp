@@ -22,8 +22,8 @@ void frmMain::BuildZipPageList(const QString &ChapterName)
                     PromptIcon::Information);
 }
 
-QString frmMain::ExtractZipPage(const QString &MemberName)
+QString frmMain::ExtractZipPage(const QString &MemberName, QByteArray *PageBytes)
 {
     return extractZipPage(fileSys(), PagoraFolder + cboChapters->currentText(), MemberName,
-                          AppFolder);
+                          AppFolder, PageBytes);
 }

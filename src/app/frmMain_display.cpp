@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "archive/ZipPages.h"
 #include "archive/modUnZip.h"
 #include "imaging/PageImages.h"
 #include "imaging/PageSizing.h"
@@ -36,6 +37,20 @@ qint32 nearest(double value)
 bool isPngPath(const QString &path)
 {
     return path.toUpper().contains(QLatin1String(".PNG"));
+}
+
+// Decodes a page on the worker. An archive page is read with its own handle
+// and never asks for a password: one not known yet fails here and is asked
+// for when the page is shown.
+QImage decodeAheadOfTime(const PageSource &page, QByteArray *file)
+{
+    if (page.member.isEmpty())
+        return LoadPicture(page.path);
+    std::optional<QByteArray> bytes = readZipPage(page.path, page.member);
+    if (!bytes)
+        throw PlatformError(ErrorNumber::InvalidPicture);
+    *file = *bytes;
+    return LoadPicture(*bytes);
 }
 
 // Scroll steps never fall to 0, however short the range.
@@ -85,21 +100,31 @@ void frmMain::ShowPage(qint16 &PageNumber)
                                       ? PageSource::of(chapter, memberName)
                                       : PageSource::of(chapter + QLatin1Char('/') + memberName);
         // A page held already (decoded ahead, or shown before) is not read
-        // again. An archive page is taken only when it is the page shown, so
-        // that its temporary page file is always the page on screen.
-        std::optional<QImage> held;
-        if (!IsZipChapter || source == m_pages->shownSource())
-            held = m_pages->find(source);
+        // again; an archive page still leaves its temporary page file, from
+        // the bytes it was read from.
+        std::optional<QImage> held = m_pages->find(source);
+        QByteArray file = held ? m_pages->fileOf(source) : QByteArray();
+        if (IsZipChapter && file.isEmpty())
+            held.reset();
         QImage picture;
         if (held) {
             picture = *held;
-            if (!IsZipChapter)
-                IsPngPage = toBool16(isPngPath(source.path));
+            QString path = source.path;
+            if (IsZipChapter) {
+                modUnZip::ZipMessageText.clear();
+                path = AppFolder + QStringLiteral("TempImage.")
+                       + leaveZipPageFile(fileSys(), memberName, AppFolder, &file);
+                if (path.endsWith(QLatin1Char('.'))) {
+                    reportPageFailure(0, QString(), memberName);
+                    return;
+                }
+            }
+            IsPngPage = toBool16(isPngPath(path));
             measureNaturalSize(picture);
         } else {
             QString path;
             if (IsZipChapter) {
-                path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName);
+                path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName, &file);
                 if (path.endsWith(QLatin1Char('.'))) {
                     reportPageFailure(0, QString(), memberName);
                     return;
@@ -115,8 +140,9 @@ void frmMain::ShowPage(qint16 &PageNumber)
                     throw modFreeImage::pngRouteError(result);
                 picture = Picture2->image();
             } else {
-                // Decoded once: measured in Image2 and shown in Image1.
-                picture = LoadPicture(path);
+                // Decoded once, from the bytes already read for an archive
+                // page: measured in Image2 and shown in Image1.
+                picture = IsZipChapter ? LoadPicture(file) : LoadPicture(path);
                 Image2->setPicture(picture);
             }
         }
@@ -146,7 +172,7 @@ void frmMain::ShowPage(qint16 &PageNumber)
             hsImage->setValue(hsImage->maximum());
 
         if (source.isValid())
-            m_pages->showing(source, picture);
+            m_pages->showing(source, picture, file);
         Image1->setPicture(m_pages->atSize(source, picture, Image1->size()));
         PicImage->setFocus();
         saveReadingPosition();
@@ -177,16 +203,19 @@ void frmMain::measureNaturalSize(const QImage &picture)
 void frmMain::decodeAheadFrom(qint16 shown)
 {
     // The pages the reader goes to next: the next one, the one before, then
-    // further on. Folder pages only; PNG pages are decoded as they are shown.
+    // further on. PNG pages are decoded as they are shown.
     QList<PageSource> ahead;
-    if (!IsZipChapter) {
-        const QString folder = PagoraFolder + cboChapters->currentText() + QLatin1Char('/');
-        for (const int page : {shown + 1, shown - 1, shown + 2, shown + 3, shown + 4, shown + 5}) {
-            if (page < 1 || page > PageCount)
-                continue;
-            const QString path = folder + PageNames.value(page - 1);
-            if (!isPngPath(path))
-                ahead.append(PageSource::of(path));
+    const QString chapter = PagoraFolder + cboChapters->currentText();
+    for (const int page : {shown + 1, shown - 1, shown + 2, shown + 3, shown + 4, shown + 5}) {
+        if (page < 1 || page > PageCount)
+            continue;
+        const QString name = PageNames.value(page - 1);
+        if (IsZipChapter) {
+            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+            if (!isPngPath(AppFolder + QStringLiteral("TempImage.") + name.mid(dot + 1, 3)))
+                ahead.append(PageSource::of(chapter, name));
+        } else if (const QString path = chapter + QLatin1Char('/') + name; !isPngPath(path)) {
+            ahead.append(PageSource::of(path));
         }
     }
     // Sized as ShowPage would size them now.
@@ -201,8 +230,7 @@ void frmMain::decodeAheadFrom(qint16 shown)
             size = PageSizing::fitted(size, viewW, viewH);
         return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
     };
-    m_pages->decodeAhead(ahead, [](const PageSource &page) { return LoadPicture(page.path); },
-                         display);
+    m_pages->decodeAhead(ahead, decodeAheadOfTime, display);
 }
 
 void frmMain::reportPageFailure(int errorNumber, const QString &description,

@@ -123,6 +123,18 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
         &message);
     if (!bytes)
         say(message);
+    const QString ext = leaveZipPageFile(fs, memberName, appFolder, bytes ? &*bytes : nullptr);
+    if (pageBytes && !ext.isEmpty())
+        *pageBytes = *bytes;
+    return ext;
+}
+
+QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QString &appFolder,
+                         const QByteArray *bytes)
+{
+    using namespace modUnZip;
+    const QString folder = withoutTrailingSlash(appFolder);
+    const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
     const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
     const QString ext = dot < 0 ? QString() : bare.mid(dot + 1, 3);
     if (ext.isEmpty())
@@ -151,7 +163,5 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
     written.close();
     fs.getFile(writtenName).move(temp);
     written.setAutoRemove(false);
-    if (pageBytes)
-        *pageBytes = *bytes;
     return ext;
 }

@@ -47,3 +47,10 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
 // read. File-operation errors propagate as PlatformError.
 QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString &memberName,
                        const QString &appFolder, QByteArray *pageBytes = nullptr);
+
+// The second half of extractZipPage: removes the page file of memberName's
+// extension from appFolder and, when bytes are given, writes them there.
+// Returns ext as extractZipPage does ("" when there were no bytes); a write
+// that fails says so in modUnZip::ZipMessageText.
+QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QString &appFolder,
+                         const QByteArray *bytes);

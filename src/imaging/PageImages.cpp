@@ -58,6 +58,7 @@ struct PageImages::Job {
     Decoder decoder;
     DisplaySize display;
     QImage picture;
+    QByteArray file;
     QSize size;
     QImage sized;
     bool ok = false;
@@ -67,7 +68,7 @@ struct PageImages::Job {
     void run()
     {
         try {
-            picture = decoder(source);
+            picture = decoder(source, &file);
             ok = !picture.isNull();
             if (ok && display) {
                 size = display(picture.size());
@@ -84,7 +85,7 @@ struct PageImages::Job {
 
 qint64 PageImages::Held::bytes() const
 {
-    qint64 total = picture.sizeInBytes();
+    qint64 total = picture.sizeInBytes() + file.size();
     for (const QImage &image : sizes)
         total += image.sizeInBytes();
     return total;
@@ -118,7 +119,14 @@ std::optional<QImage> PageImages::find(const PageSource &source)
     return held->picture;
 }
 
-void PageImages::showing(const PageSource &source, const QImage &picture)
+QByteArray PageImages::fileOf(const PageSource &source) const
+{
+    if (source == m_shownSource)
+        return m_shown.file;
+    return m_ahead.value(source).file;
+}
+
+void PageImages::showing(const PageSource &source, const QImage &picture, const QByteArray &file)
 {
     if (!m_holding)
         return;
@@ -131,7 +139,7 @@ void PageImages::showing(const PageSource &source, const QImage &picture)
         m_shownSource = source;
     }
     if (m_shown.picture.cacheKey() != picture.cacheKey())
-        m_shown = Held{picture, {}};
+        m_shown = Held{picture, file, {}};
     trimTo(budget());
 }
 
@@ -241,7 +249,7 @@ void PageImages::finished(const std::shared_ptr<Job> &job)
     if (!job->ok)
         m_failed.insert(job->source); // not tried again ahead; shown, it fails as usual
     if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)) {
-        Held held{job->picture, {}};
+        Held held{job->picture, job->file, {}};
         if (!job->sized.isNull())
             held.sizes.insert(sizeKey(job->size), job->sized);
         m_ahead.insert(job->source, std::move(held));

@@ -43,8 +43,9 @@ size_t qHash(const PageSource &source, size_t seed = 0);
 class PageImages : public QObject {
     Q_OBJECT
 public:
-    // Decodes a page on the worker; throws on failure.
-    using Decoder = std::function<QImage(const PageSource &)>;
+    // Decodes a page on the worker; throws on failure. It may hand back the
+    // bytes the page was read from (an archive page's), held with it.
+    using Decoder = std::function<QImage(const PageSource &, QByteArray *file)>;
     // The size a page of the given natural pixel size is shown at.
     using DisplaySize = std::function<QSize(QSize natural)>;
 
@@ -55,8 +56,12 @@ public:
     // latter, waits for the worker, which is sooner than starting anew.
     std::optional<QImage> find(const PageSource &source);
 
+    // The bytes the held page was read from, when the decoder gave them.
+    QByteArray fileOf(const PageSource &source) const;
+
     // The page now shown: held until another is shown, outside the budget.
-    void showing(const PageSource &source, const QImage &picture);
+    void showing(const PageSource &source, const QImage &picture,
+                 const QByteArray &file = QByteArray());
     const PageSource &shownSource() const { return m_shownSource; }
 
     // The picture at `size`: shrunk by area averaging when smaller than its
@@ -85,6 +90,7 @@ public:
 private:
     struct Held {
         QImage picture;
+        QByteArray file;
         QHash<quint64, QImage> sizes; // shrunk copies by (width << 32 | height)
         qint64 bytes() const;
     };

@@ -2,6 +2,7 @@
 
 #include "platform/PlatformError.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -99,24 +100,21 @@ bool withinPageBudget(const QSize &size)
            && width * height <= PageBudget::MaxPixels;
 }
 
-QImage LoadPicture(const QString &path)
+namespace {
+
+// Decodes what the device holds, the format taken from its content. A read
+// error of the device is the file's fault; anything else the picture's.
+QImage decodePicture(QIODevice &device)
 {
-    const QFileInfo info(path);
-    if (info.isDir())
-        fail(ErrorNumber::PathFileAccessError);
-    if (!info.exists())
-        fail(ErrorNumber::FileNotFound);
-
-    QFile file;
-    if (!file.open(openForReading(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        fail(ErrorNumber::PathFileAccessError);
-
+    const auto readFailed = [&device] {
+        const auto *file = qobject_cast<QFileDevice *>(&device);
+        return file && file->error() == QFileDevice::ReadError;
+    };
     allowPageSizedImages();
-    QImageReader reader(&file);
+    QImageReader reader(&device);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead())
-        fail(file.error() == QFileDevice::ReadError ? ErrorNumber::PathFileAccessError
-                                                     : ErrorNumber::InvalidPicture);
+        fail(readFailed() ? ErrorNumber::PathFileAccessError : ErrorNumber::InvalidPicture);
 
     const QSize announced = reader.size();
     if (!withinPageBudget(announced))
@@ -124,7 +122,7 @@ QImage LoadPicture(const QString &path)
 
     QImage image;
     if (!reader.read(&image)) {
-        if (file.error() == QFileDevice::ReadError)
+        if (readFailed())
             fail(ErrorNumber::PathFileAccessError);
         fail(couldHold(announced, reader.imageFormat()) ? ErrorNumber::InvalidPicture
                                                         : ErrorNumber::OutOfMemory);
@@ -137,4 +135,28 @@ QImage LoadPicture(const QString &path)
     if (image.isNull())
         fail(ErrorNumber::OutOfMemory);
     return image;
+}
+
+} // namespace
+
+QImage LoadPicture(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        fail(ErrorNumber::PathFileAccessError);
+    if (!info.exists())
+        fail(ErrorNumber::FileNotFound);
+
+    QFile file;
+    if (!file.open(openForReading(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        fail(ErrorNumber::PathFileAccessError);
+    return decodePicture(file);
+}
+
+QImage LoadPicture(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decodePicture(buffer);
 }

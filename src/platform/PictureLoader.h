@@ -29,3 +29,6 @@ int pageOpenError(const QString &path);
 //   7   Out of memory           the header announces a size beyond the page budget,
 //                               or the pixels can't be allocated
 QImage LoadPicture(const QString &path);
+// The same for a picture already read into memory (an archive page); only
+// 481 and 7 can come of it. Safe on any thread, as is the file form.
+QImage LoadPicture(const QByteArray &bytes);
