@@ -99,10 +99,11 @@ void frmMain::ShowPage(qint16 &PageNumber)
             // PNG way; the library then goes by the file's content.
             IsPngPage = toBool16(path.toUpper().contains(QLatin1String(".PNG")));
             if (IsPngPage) {
-                const auto result = modFreeImage::DrawPngPage(path, *Picture2);
-                if (result != modFreeImage::PngRouteResult::Drawn)
-                    throw modFreeImage::pngRouteError(result);
-                picture = Picture2->image();
+                // Picture2 takes the page's pixel size, the natural size
+                // read below, and holds the page.
+                picture = modFreeImage::DecodePngPage(path);
+                Picture2->resize(picture.size());
+                Picture2->setImage(picture);
             } else {
                 // Decoded once: measured in Image2 and shown in Image1.
                 picture = LoadPicture(path);
