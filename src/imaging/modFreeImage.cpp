@@ -44,8 +44,9 @@ struct MemoryCloser {
 // threads race for it), and left running until the process ends.
 void startLibrary()
 {
-    static const bool started = (FreeImage_Initialise(FALSE), true);
-    Q_UNUSED(started);
+    static const struct Started {
+        Started() { FreeImage_Initialise(FALSE); }
+    } started;
 }
 
 Dib to32Bits(FIBITMAP *img)
