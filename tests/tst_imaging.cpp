@@ -1,5 +1,4 @@
 #include "imaging/modFreeImage.h"
-#include "platform/PictureControls.h"
 #include "platform/PictureLoader.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
@@ -7,10 +6,18 @@
 #include <QBuffer>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QThread>
 #include <QtEndian>
 #include <QtTest>
 
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace modFreeImage;
 
@@ -72,34 +79,12 @@ bool near(QRgb a, QRgb b)
     return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) <= 24;
 }
 
-struct Surface : PictureBox {
-    explicit Surface(QSize size = {4, 4}) { setBorder(false), setBackground(QColor(9, 9, 9)), resize(size); }
-};
-
-// One of each kind of handle a routine may be given, gone again afterwards.
-struct Handles {
-    Surface box;
-    QImage picture = painted(QImage::Format_RGB32, 3,
-                             {Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow});
-    QHash<QString, qint32> of{{"none", 0}, {"bitmap", CreateBitmapObject(picture)}, {"dc", GetDC(box)}};
-    Handles()
-    {
-        DeleteObject(of["deleted bitmap"] = CreateBitmapObject(picture)), ReleaseDC(of["released dc"] = GetDC(box));
-    }
-    ~Handles() { DeleteObject(of["bitmap"]), ReleaseDC(of["dc"]); }
-};
-
 } // namespace
 
 class TestImaging : public QObject {
     Q_OBJECT
-    int m_live = 0;
 
 private slots:
-    // Every test gives back the handles it used, and so does every route.
-    void init() { m_live = liveBitmapObjects(); }
-    void cleanup() { QCOMPARE(liveBitmapObjects(), m_live); }
-
     // Quarters that differ, so a flipped or mirrored page shows; both go by content, not by name.
     // The strip is more than Qt decodes unless the loader raises its limit.
     void picturesDecode_data()
@@ -122,18 +107,17 @@ private slots:
         QImage page(size, QImage::Format_RGB32), drawn;
         page.fill(red);
         QPainter(&page).fillRect(0, h / 2, w / 2, h / 2, navy);
-        const QString path = fixture(name, encoded(page, name.endsWith(".png") ? "PNG" : "JPEG"));
+        const QByteArray bytes = encoded(page, name.endsWith(".png") ? "PNG" : "JPEG");
+        const QString path = fixture(name, bytes);
         if (route) {
-            Surface surface;
-            QCOMPARE(DrawPngPage(path, surface), PngRouteResult::Drawn);
-            QCOMPARE(surface.size(), size);
-            drawn = surface.image();
+            QVERIFY_THROWS_NO_EXCEPTION(drawn = DecodePngPage(path));
             QVERIFY(!name.endsWith(".png") || drawn == page);
+            QCOMPARE(DecodePngPage(bytes), drawn); // from memory alike
         } else {
             page = QImage(); // the strip alone fills the budget
             QVERIFY_THROWS_NO_EXCEPTION(drawn = LoadPicture(path));
-            QCOMPARE(drawn.format(), QImage::Format_RGB32);
         }
+        QCOMPARE(drawn.format(), QImage::Format_RGB32); // paints without conversion
         QCOMPARE(drawn.size(), size);
         QVERIFY(near(drawn.pixel(w * 3 / 4, h / 4), red) && near(drawn.pixel(w / 4, h * 3 / 4), navy));
     }
@@ -165,33 +149,40 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(QList<QRgb>, expected);
-        Surface surface;
-        QCOMPARE(DrawPngPage(fixture("page.png", file), surface), PngRouteResult::Drawn);
-        QCOMPARE((QList<QRgb>{surface.image().pixel(0, 0), surface.image().pixel(1, 0)}), expected);
+        for (const QImage &decoded : {DecodePngPage(fixture("page.png", file)), DecodePngPage(file)}) {
+            QCOMPARE(decoded.format(), QImage::Format_RGB32);
+            QCOMPARE((QList<QRgb>{decoded.pixel(0, 0), decoded.pixel(1, 0)}), expected);
+        }
     }
 
-    // The PNG route (which must leave the surface as it was) and the loader.
+    // The PNG route from a file and from memory, and the loader.
     void failuresReportTheirNumber_data()
     {
-        QTest::addColumn<bool>("route");
+        QTest::addColumn<QString>("way"); // "file", "memory" or "loader"
         QTest::addColumn<QString>("name"); // only "page.*" is written; "." is the folder itself
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("number");
         QByteArray random(4096, 0);
         QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
-        QTest::newRow("route: missing") << true << "gone.png" << QByteArray() << 53;
-        QTest::newRow("route: not a picture") << true << "page.png" << QByteArray("not a picture\n") << 481;
-        // Over the budget by a side, then by area: undecodable data, so 7 only from a header refusal.
-        QTest::newRow("route: 70000 x 10") << true << "page.png" << announcing("PNG", 70000, 10) << 7;
-        QTest::newRow("loader: missing") << false << "gone.jpg" << QByteArray() << 53;
-        QTest::newRow("loader: folder") << false << "." << QByteArray() << 75;
-        QTest::newRow("loader: zero-byte GIF") << false << "page.gif" << QByteArray() << 481;
-        QTest::newRow("loader: random bytes") << false << "page.png" << random << 481;
-        QTest::newRow("loader: 65000 x 65000") << false << "page.jpg" << announcing("JPEG", 65000, 65000) << 7;
+        QTest::newRow("file: missing") << "file" << "gone.png" << QByteArray() << 53;
+        QTest::newRow("file: folder") << "file" << "." << QByteArray() << 53;
+        QTest::newRow("file: not a picture") << "file" << "page.png" << QByteArray("not a picture\n") << 481;
+        // Over the budget by a side: undecodable data, so 7 only from a header refusal.
+        QTest::newRow("file: 70000 x 10") << "file" << "page.png" << announcing("PNG", 70000, 10) << 7;
+        QTest::newRow("memory: nothing") << "memory" << "" << QByteArray("") << 481;
+        QTest::newRow("memory: random bytes") << "memory" << "" << random << 481;
+        QTest::newRow("memory: signature and header alone") << "memory" << ""
+                                                            << announcing("PNG", 3, 3).left(33) << 481;
+        QTest::newRow("memory: 20000 x 20000") << "memory" << "" << announcing("PNG", 20000, 20000) << 7;
+        QTest::newRow("loader: missing") << "loader" << "gone.jpg" << QByteArray() << 53;
+        QTest::newRow("loader: folder") << "loader" << "." << QByteArray() << 75;
+        QTest::newRow("loader: zero-byte GIF") << "loader" << "page.gif" << QByteArray() << 481;
+        QTest::newRow("loader: random bytes") << "loader" << "page.png" << random << 481;
+        QTest::newRow("loader: 65000 x 65000") << "loader" << "page.jpg" << announcing("JPEG", 65000, 65000) << 7;
     }
     void failuresReportTheirNumber()
     {
-        QFETCH(bool, route);
+        QFETCH(QString, way);
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(int, number);
@@ -200,61 +191,63 @@ private slots:
             SeriesFixtures::writeBytes(path, content);
 
         std::optional<PlatformError> error;
-        if (route) {
-            const QImage before = painted(QImage::Format_RGB32, 2, {Qt::green, Qt::blue});
-            Surface surface(before.size());
-            surface.setImage(before);
-            error = pngRouteError(DrawPngPage(path, surface));
-            QCOMPARE(surface.size(), before.size());
-            QCOMPARE(surface.image(), before);
-        } else {
-            try { LoadPicture(path); } catch (const PlatformError &thrown) { error = thrown; }
+        try {
+            if (way == "file")
+                DecodePngPage(path);
+            else if (way == "memory")
+                DecodePngPage(content);
+            else
+                LoadPicture(path);
+        } catch (const PlatformError &thrown) {
+            error = thrown;
         }
         QVERIFY2(error, "no error");
         QCOMPARE(error->number(), number);
         QCOMPARE(error->description(), descriptions[number]);
     }
 
-    // Success draws the bitmap's top-left part at (x, y), the rest of the surface untouched.
-    void drawBitmapDrawsOrRefuses_data()
+    // Something that is no regular file and can't be opened, as a medium
+    // that has gone: a socket stands in for it.
+    void unreachablePageIsDiskNotReady()
     {
-        QTest::addColumn<QString>("bitmap");
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<QRect>("request"); // x, y, width, height as passed
-        QTest::addColumn<qint16>("invert");
-        QTest::addColumn<QRect>("covered");
-        QTest::addColumn<int>("code");
-        const QRect whole(0, 0, -1, -1);
-        QTest::newRow("-1/-1: whole bitmap") << "bitmap" << "dc" << whole << qint16(0) << QRect(0, 0, 3, 2) << 0;
-        QTest::newRow("0/0: whole, offset, inverted by -1") << "bitmap" << "dc" << QRect(1, 1, 0, 0) << qint16(-1)
-                                                             << QRect(1, 1, 3, 2) << 0;
-        QTest::newRow("part, inverted by 1") << "bitmap" << "dc" << QRect(1, 2, 2, 1) << qint16(1) << QRect(1, 2, 2, 1) << 0;
-        QTest::newRow("no bitmap") << "none" << "dc" << whole << qint16(0) << QRect() << 1;
-        QTest::newRow("deleted bitmap") << "deleted bitmap" << "dc" << whole << qint16(0) << QRect() << 2;
-        QTest::newRow("a bitmap for a target") << "bitmap" << "bitmap" << whole << qint16(0) << QRect() << 3;
-        QTest::newRow("released target") << "bitmap" << "released dc" << whole << qint16(0) << QRect() << 3;
+        const QByteArray path = QFile::encodeName(TestEnvironment::freshFolder("socket") + "/page.png");
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, path.constData(), sizeof(address.sun_path));
+        QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0);
+        int number = 0;
+        try { DecodePngPage(QFile::decodeName(path)); } catch (const PlatformError &error) { number = error.number(); }
+        ::close(fd);
+        QCOMPARE(number, 71);
     }
-    void drawBitmapDrawsOrRefuses()
+
+    // Decoding ahead runs on other threads while the window decodes its own page.
+    void decodesOnSeveralThreadsAtOnce()
     {
-        QFETCH(QString, bitmap);
-        QFETCH(QString, target);
-        QFETCH(QRect, request);
-        QFETCH(qint16, invert);
-        QFETCH(QRect, covered);
-        QFETCH(int, code);
-        Handles handles;
-        qint32 error = -1;
-        QCOMPARE(DrawBitmap(handles.of[bitmap], handles.of[target], request.x(), request.y(), request.width(),
-                            request.height(), invert, error), code == 0);
-        QCOMPARE(error, code);
-        QCOMPARE(GetBitmapImage(handles.of["bitmap"]), handles.picture); // the caller's bitmap untouched
-        const QImage drawn = handles.box.image();
-        QCOMPARE(drawn.size(), code == 0 ? QSize(4, 4) : QSize(0, 0)); // a failure draws nothing
-        for (int i = 0; i < drawn.width() * drawn.height(); ++i) {
-            const QPoint p(i % 4, i / 4);
-            const QRgb source = covered.contains(p) ? handles.picture.pixel(p - request.topLeft()) : 0;
-            QCOMPARE(drawn.pixel(p), !covered.contains(p) ? qRgb(9, 9, 9) : invert ? source ^ 0x00ffffffu : source);
-        }
+        QImage page(300, 200, QImage::Format_RGB32);
+        page.fill(qRgb(10, 20, 30));
+        QPainter(&page).fillRect(0, 0, 150, 100, Qt::red);
+        const QByteArray bytes = encoded(page, "PNG");
+        const QString path = fixture("page.png", bytes);
+        std::atomic<int> wrong = 0;
+        const auto decodeOften = [&] {
+            for (int i = 0; i < 10; ++i) {
+                try {
+                    wrong += DecodePngPage(path) != page;
+                    wrong += DecodePngPage(bytes) != page;
+                } catch (const PlatformError &) {
+                    ++wrong;
+                }
+            }
+        };
+        std::vector<std::unique_ptr<QThread>> workers;
+        for (int t = 0; t < 3; ++t)
+            workers.emplace_back(QThread::create(decodeOften))->start();
+        decodeOften();
+        for (const auto &worker : workers)
+            QVERIFY(worker->wait());
+        QCOMPARE(wrong.load(), 0);
     }
 };
 

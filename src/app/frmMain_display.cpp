@@ -135,10 +135,11 @@ void frmMain::ShowPage(qint16 &PageNumber)
 
             IsPngPage = toBool16(isPngPath(path));
             if (IsPngPage) {
-                const auto result = modFreeImage::DrawPngPage(path, *Picture2);
-                if (result != modFreeImage::PngRouteResult::Drawn)
-                    throw modFreeImage::pngRouteError(result);
-                picture = Picture2->image();
+                // Picture2 takes the page's pixel size, the natural size
+                // read below, and holds the page.
+                picture = modFreeImage::DecodePngPage(path);
+                Picture2->resize(picture.size());
+                Picture2->setImage(picture);
             } else {
                 // Decoded once, from the bytes already read for an archive
                 // page: measured in Image2 and shown in Image1.

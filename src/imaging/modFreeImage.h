@@ -1,56 +1,37 @@
 #pragma once
 
-#include "imaging/BitmapObjects.h"
 #include "platform/PlatformError.h"
 
+#include <QByteArray>
+#include <QImage>
 #include <QString>
-
-class PictureBox;
-// FreeImage's bitmap; its header stays out of here, with its TRUE/BOOL/BYTE macros.
-struct FIBITMAP;
 
 namespace modFreeImage {
 
-// PNG pages are decoded by FreeImage and reach the screen as bitmaps drawn
-// through a memory DC, with the result codes the page display expects.
+// PNG pages are decoded by FreeImage straight into a picture the page display
+// shows as it is. The format is taken from the content, not the name, so a
+// JPEG under a ".png" name decodes too.
+//
+// The picture is RGB32 (it paints without conversion) at the file's pixel
+// size: whatever pixel type the library loads (1/4/8-bit palette, grey 8 and
+// 16, 24/32 bit, 16 bits a channel) keeps its stored colours, and alpha is
+// dropped rather than blended. Sizes beyond the page budget are refused from
+// the header, before the pixels are decoded.
+//
+// Safe to call from any thread, also concurrently: it touches no widget and
+// no shared state of its own, and the library is started once for the whole
+// run on first use and never stopped under a running decode.
+//
+// Throws PlatformError:
+//   53  File not found    nothing at the path, a folder, or no regular file
+//   71  Disk not ready    no regular file, and opening it fails as a vanished medium does
+//   7   Out of memory     the header announces a size beyond the page budget
+//   481 Invalid picture   not recognised, corrupt, or the pixels can't be converted
+QImage DecodePngPage(const QString &path);
 
-// bmp := a new RGB32 bitmap with img's pixels (any type FreeImage loads from
-// a PNG: 1/4/8-bit palette, grey 8 and 16, 24/32 bit, 16 bits a channel);
-// alpha is dropped, the stored colours kept. False, with bmp 0, when img is
-// null, has no pixels, or can't be converted. img stays the caller's.
-bool DibToBitmap(FIBITMAP *img, qint32 &bmp);
-
-// Copies the bitmap from its top-left to (x, y) of targetDc, a surface DC or
-// a memory DC, width x height pixels (the bitmap's own size where these are
-// not positive), inverted when invert is nonzero. errorCode: 0 done,
-// 1 no bitmap, 2 not a bitmap, 3 not a DC, 4 no width, 5 no height,
-// 6 no memory DC, else the BitBlt error number. The bitmap stays the caller's.
-bool DrawBitmap(qint32 bmp, qint32 targetDc, qint32 x, qint32 y, qint32 width, qint32 height,
-                qint16 invert, qint32 &errorCode);
-
-// 0 when bmp is 0 or no bitmap.
-qint32 GetBitmapWidth(qint32 bmp);
-qint32 GetBitmapHeight(qint32 bmp);
-
-bool CreateMemoryDC(qint32 &dc);
-// When obj is not 0, selects it back into dc and deletes the bitmap it
-// replaces, then obj := 0. Deletes dc and, on success, dc := 0.
-bool DeleteMemoryDC(qint32 &dc, qint32 &obj);
-
-enum class PngRouteResult {
-    Drawn, FileMissing, DiskNotReady, NotRecognised, LoadFailed, TooLarge, BitmapFailed, DrawFailed
-};
-
-// Decodes `path` with FreeImage, the format taken from the content, and draws
-// it onto `surface` (the main window's hidden, borderless drawing surface): on
-// success the surface's size in pixels is the image's and its lasting image
-// holds the pixels. Before that, any failure leaves the surface alone. Sizes
-// beyond the page budget are refused from the header, before decoding.
-PngRouteResult DrawPngPage(const QString &path, PictureBox &surface);
-
-// How the page display reports a failed route: 53 File not found for
-// FileMissing, 71 Disk not ready for DiskNotReady, 7 Out of memory for
-// TooLarge, 481 Invalid picture otherwise.
-PlatformError pngRouteError(PngRouteResult result);
+// The same for a page already read into memory (an archive member); the
+// bytes are only read. Fails with 481 as above, or with 7 for a size
+// beyond the page budget or bytes beyond what the library takes (4 GiB).
+QImage DecodePngPage(const QByteArray &bytes);
 
 } // namespace modFreeImage
