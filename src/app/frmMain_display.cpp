@@ -39,18 +39,37 @@ bool isPngPath(const QString &path)
     return path.toUpper().contains(QLatin1String(".PNG"));
 }
 
+// The temporary page file an archive member leaves in the run folder.
+QString pageFileOf(const QString &appFolder, const QString &memberName)
+{
+    const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
+    return appFolder + QStringLiteral("TempImage.") + (dot < 0 ? QString() : bare.mid(dot + 1, 3));
+}
+
+// Decodes a page, from its file or from the bytes read for it, the PNG way
+// or through the picture loader. Safe on any thread.
+QImage decodePage(bool png, const QString &path, const QByteArray *bytes)
+{
+    if (png)
+        return bytes ? modFreeImage::DecodePngPage(*bytes) : modFreeImage::DecodePngPage(path);
+    return bytes ? LoadPicture(*bytes) : LoadPicture(path);
+}
+
 // Decodes a page on the worker. An archive page is read with its own handle
 // and never asks for a password: one not known yet fails here and is asked
 // for when the page is shown.
-QImage decodeAheadOfTime(const PageSource &page, QByteArray *file)
+PageImages::Decoder decoderAheadOfTime(const QString &appFolder)
 {
-    if (page.member.isEmpty())
-        return LoadPicture(page.path);
-    std::optional<QByteArray> bytes = readZipPage(page.path, page.member);
-    if (!bytes)
-        throw PlatformError(ErrorNumber::InvalidPicture);
-    *file = *bytes;
-    return LoadPicture(*bytes);
+    return [appFolder](const PageSource &page, QByteArray *file) {
+        if (page.member.isEmpty())
+            return decodePage(isPngPath(page.path), page.path, nullptr);
+        std::optional<QByteArray> bytes = readZipPage(page.path, page.member);
+        if (!bytes)
+            throw PlatformError(ErrorNumber::InvalidPicture);
+        *file = *bytes;
+        return decodePage(isPngPath(pageFileOf(appFolder, page.member)), QString(), file);
+    };
 }
 
 // Scroll steps never fall to 0, however short the range.
@@ -133,19 +152,10 @@ void frmMain::ShowPage(qint16 &PageNumber)
                 path = source.path;
             }
 
+            // Decoded once, from the bytes already read for an archive page.
             IsPngPage = toBool16(isPngPath(path));
-            if (IsPngPage) {
-                // Picture2 takes the page's pixel size, the natural size
-                // read below, and holds the page.
-                picture = modFreeImage::DecodePngPage(path);
-                Picture2->resize(picture.size());
-                Picture2->setImage(picture);
-            } else {
-                // Decoded once, from the bytes already read for an archive
-                // page: measured in Image2 and shown in Image1.
-                picture = IsZipChapter ? LoadPicture(file) : LoadPicture(path);
-                Image2->setPicture(picture);
-            }
+            picture = decodePage(IsPngPage, path, IsZipChapter ? &file : nullptr);
+            measureNaturalSize(picture);
         }
 
         Image1->clearPicture();
@@ -194,30 +204,27 @@ void frmMain::ShowPage(qint16 &PageNumber)
 void frmMain::measureNaturalSize(const QImage &picture)
 {
     // The sizing reads a page's natural size from the control that measures
-    // it: Picture2 for a PNG page, Image2 otherwise.
-    if (IsPngPage)
+    // it: Picture2 for a PNG page (which also holds it), Image2 otherwise.
+    if (IsPngPage) {
         Picture2->resize(picture.size());
-    else
+        Picture2->setImage(picture);
+    } else {
         Image2->setPicture(picture);
+    }
 }
 
 void frmMain::decodeAheadFrom(qint16 shown)
 {
     // The pages the reader goes to next: the next one, the one before, then
-    // further on. PNG pages are decoded as they are shown.
+    // further on, as far as the budget goes.
     QList<PageSource> ahead;
     const QString chapter = PagoraFolder + cboChapters->currentText();
     for (const int page : {shown + 1, shown - 1, shown + 2, shown + 3, shown + 4, shown + 5}) {
         if (page < 1 || page > PageCount)
             continue;
         const QString name = PageNames.value(page - 1);
-        if (IsZipChapter) {
-            const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-            if (!isPngPath(AppFolder + QStringLiteral("TempImage.") + name.mid(dot + 1, 3)))
-                ahead.append(PageSource::of(chapter, name));
-        } else if (const QString path = chapter + QLatin1Char('/') + name; !isPngPath(path)) {
-            ahead.append(PageSource::of(path));
-        }
+        ahead.append(IsZipChapter ? PageSource::of(chapter, name)
+                                  : PageSource::of(chapter + QLatin1Char('/') + name));
     }
     // Sized as ShowPage would size them now.
     const bool fit = chkFitToWindow->isChecked();
@@ -231,7 +238,7 @@ void frmMain::decodeAheadFrom(qint16 shown)
             size = PageSizing::fitted(size, viewW, viewH);
         return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
     };
-    m_pages->decodeAhead(ahead, decodeAheadOfTime, display);
+    m_pages->decodeAhead(ahead, decoderAheadOfTime(AppFolder), display);
 }
 
 void frmMain::reportPageFailure(int errorNumber, const QString &description,
