@@ -1,11 +1,14 @@
-# The two entry points: `make run` and `make test`. The work is in scripts/.
-.PHONY: run test build clean
+# The entry points: `make run`, `make test` and `make bench`. The work is in scripts/.
+.PHONY: run test bench build clean
 
 run:
 	bash scripts/run
 
 test:
 	bash scripts/test
+
+bench:
+	bash scripts/bench
 
 build:
 	bash scripts/install-deps
