@@ -12,6 +12,9 @@ namespace {
 constexpr qint64 kMostBytes = qint64(192) * 1024 * 1024;
 // Nor more than this many pages the size of the one shown.
 constexpr int kMostPages = 3;
+// Pages decoded at once: the machine's two cores decode while the window
+// shows, so a burst of paging outruns a single decoder.
+constexpr int kWorkers = 2;
 
 quint64 sizeKey(QSize size)
 {
@@ -93,7 +96,7 @@ qint64 PageImages::Held::bytes() const
 
 PageImages::PageImages(QObject *parent) : QObject(parent), m_pool(new QThreadPool(this))
 {
-    m_pool->setMaxThreadCount(1);
+    m_pool->setMaxThreadCount(kWorkers);
 }
 
 PageImages::~PageImages()
@@ -108,10 +111,13 @@ std::optional<QImage> PageImages::find(const PageSource &source)
         return std::nullopt;
     if (source == m_shownSource && !m_shown.picture.isNull())
         return m_shown.picture;
-    if (m_running && m_running->source == source) {
-        const std::shared_ptr<Job> job = m_running;
-        job->finished.wait();
-        finished(job);
+    for (const std::shared_ptr<Job> &job : std::as_const(m_running)) {
+        if (job->source == source) {
+            const std::shared_ptr<Job> running = job;
+            running->finished.wait();
+            finished(running);
+            break;
+        }
     }
     const auto held = m_ahead.constFind(source);
     if (held == m_ahead.cend())
@@ -213,39 +219,46 @@ qint64 PageImages::budget() const
 
 bool PageImages::busy() const
 {
-    return m_running != nullptr;
+    return !m_running.isEmpty();
 }
 
 void PageImages::startNext()
 {
-    if (m_running || !m_decoder)
+    if (!m_decoder)
         return;
-    const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [this](const PageSource &s) {
-        return !m_ahead.contains(s) && !m_failed.contains(s);
-    });
-    if (next == m_wanted.cend())
-        return;
-    // Room for one more page the size of the one shown, made by letting go
-    // of pages that are wanted less than this one.
-    trimTo(budget() - m_shown.picture.sizeInBytes(), next - m_wanted.cbegin() + 1);
-    if (bytesHeld() + m_shown.picture.sizeInBytes() > budget())
-        return;
-    auto job = std::make_shared<Job>();
-    job->source = *next;
-    job->decoder = m_decoder;
-    job->display = m_display;
-    m_running = job;
-    m_pool->start([this, job] {
-        job->run();
-        QMetaObject::invokeMethod(this, [this, job] { finished(job); }, Qt::QueuedConnection);
-    });
+    while (m_running.size() < kWorkers) {
+        const auto running = [this](const PageSource &s) {
+            return std::any_of(m_running.cbegin(), m_running.cend(),
+                               [&s](const std::shared_ptr<Job> &job) { return job->source == s; });
+        };
+        const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [&](const PageSource &s) {
+            return !m_ahead.contains(s) && !m_failed.contains(s) && !running(s);
+        });
+        if (next == m_wanted.cend())
+            return;
+        // Room for the pages under way and one more, each the size of the one
+        // shown, made by letting go of pages that are wanted less.
+        const qint64 page = m_shown.picture.sizeInBytes();
+        const qint64 room = budget() - page * (m_running.size() + 1);
+        trimTo(room, next - m_wanted.cbegin() + 1);
+        if (bytesHeld() > room)
+            return;
+        auto job = std::make_shared<Job>();
+        job->source = *next;
+        job->decoder = m_decoder;
+        job->display = m_display;
+        m_running.append(job);
+        m_pool->start([this, job] {
+            job->run();
+            QMetaObject::invokeMethod(this, [this, job] { finished(job); }, Qt::QueuedConnection);
+        });
+    }
 }
 
 void PageImages::finished(const std::shared_ptr<Job> &job)
 {
-    if (job != m_running)
+    if (!m_running.removeOne(job))
         return; // already taken by find()
-    m_running.reset();
     if (!job->ok)
         m_failed.insert(job->source); // not tried again ahead; shown, it fails as usual
     if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)) {

@@ -31,8 +31,8 @@ struct PageSource {
 };
 size_t qHash(const PageSource &source, size_t seed = 0);
 
-// The pictures of the pages: the one shown, and the ones decoded ahead on a
-// worker thread, bounded in bytes. The window asks here first and decodes a
+// The pictures of the pages: the one shown, and the ones decoded ahead on
+// worker threads (one for each core), bounded in bytes. The window asks here first and decodes a
 // page itself only when it is not held. Pictures shown smaller than their
 // natural size are shrunk once per page and size, by area averaging.
 //
@@ -84,7 +84,7 @@ public:
     // Bytes held beside the page shown, and the most that may be.
     qint64 bytesHeld() const;
     qint64 budget() const;
-    // True while the worker has work (for tests).
+    // True while a worker has work (for tests).
     bool busy() const;
 
 private:
@@ -108,6 +108,6 @@ private:
     QSet<PageSource> m_failed;
     Decoder m_decoder;
     DisplaySize m_display;
-    std::shared_ptr<Job> m_running;
+    QList<std::shared_ptr<Job>> m_running;
     bool m_holding = true;
 };
