@@ -42,9 +42,7 @@ bool isPngPath(const QString &path)
 // The temporary page file an archive member leaves in the run folder.
 QString pageFileOf(const QString &appFolder, const QString &memberName)
 {
-    const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
-    return appFolder + QStringLiteral("TempImage.") + (dot < 0 ? QString() : bare.mid(dot + 1, 3));
+    return appFolder + QStringLiteral("TempImage.") + zipPageExtension(memberName);
 }
 
 // Decodes a page, from its file or from the bytes read for it, the PNG way

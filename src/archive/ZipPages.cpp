@@ -107,9 +107,6 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
     ZipMessageText.clear();
     if (pageBytes)
         pageBytes->clear();
-    // The extension comes from the last "." of the bare name: neither a "."
-    // in a folder part ("Vol.1/01.jpg") nor an earlier one in the name
-    // ("Sorvik.01.jpg") makes one.
     const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
     // A name with nothing to write under it is refused, as extracting it would be.
     if (bare.isEmpty() || bare == QLatin1String(".") || bare == QLatin1String("..")) {
@@ -129,14 +126,22 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
     return ext;
 }
 
+QString zipPageExtension(const QString &memberName)
+{
+    // From the last "." of the bare name: neither a "." in a folder part
+    // ("Vol.1/01.jpg") nor an earlier one in the name ("Sorvik.01.jpg")
+    // makes one.
+    const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : bare.mid(dot + 1, 3);
+}
+
 QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QString &appFolder,
                          const QByteArray *bytes)
 {
     using namespace modUnZip;
     const QString folder = withoutTrailingSlash(appFolder);
-    const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = bare.lastIndexOf(QLatin1Char('.'));
-    const QString ext = dot < 0 ? QString() : bare.mid(dot + 1, 3);
+    const QString ext = zipPageExtension(memberName);
     if (ext.isEmpty())
         return {};
     // The page file of this extension goes even when the page can't be read:

@@ -48,6 +48,10 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
 QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString &memberName,
                        const QString &appFolder, QByteArray *pageBytes = nullptr);
 
+// The extension of an archive page's temporary file: up to three characters
+// after the last "." of the member's bare name; "" when it has none.
+QString zipPageExtension(const QString &memberName);
+
 // The second half of extractZipPage: removes the page file of memberName's
 // extension from appFolder and, when bytes are given, writes them there.
 // Returns ext as extractZipPage does ("" when there were no bytes); a write
