@@ -1,4 +1,5 @@
 #include "imaging/modFreeImage.h"
+#include "platform/PageMemory.h"
 #include "platform/PictureLoader.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
@@ -223,6 +224,78 @@ private slots:
     }
 
     // Decoding ahead runs on other threads while the window decodes its own page.
+    // Scaled by eighths up to a half, the smallest that covers the display.
+    void reducedDecodeSizes_data()
+    {
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<QSize>("shown");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("page fitted to 1080 lines") << QSize(1600, 2400) << QSize(720, 1080) << QSize(800, 1200);
+        QTest::newRow("large page, a quarter") << QSize(4000, 6000) << QSize(700, 1050) << QSize(1000, 1500);
+        QTest::newRow("three eighths") << QSize(4000, 6000) << QSize(1001, 1500) << QSize(1500, 2250);
+        QTest::newRow("an eighth, rounded up") << QSize(1601, 2401) << QSize(200, 300) << QSize(201, 301);
+        QTest::newRow("the wider side decides") << QSize(1600, 800) << QSize(600, 100) << QSize(600, 300);
+        QTest::newRow("more than half: natural") << QSize(1600, 2400) << QSize(801, 1200) << QSize(1600, 2400);
+        QTest::newRow("not shrunk: natural") << QSize(1600, 2400) << QSize(1600, 2400) << QSize(1600, 2400);
+        QTest::newRow("no display size: natural") << QSize(1600, 2400) << QSize() << QSize(1600, 2400);
+    }
+    void reducedDecodeSizes()
+    {
+        QFETCH(QSize, natural);
+        QFETCH(QSize, shown);
+        QFETCH(QSize, decoded);
+        QCOMPARE(reducedDecodeSize(natural, shown), decoded);
+    }
+
+    // Only JPEG pages decode reduced; the natural size comes from the header.
+    void pagesDecodeReducedOnlyWhereTheFormatAllows()
+    {
+        QImage page(1600, 1200, QImage::Format_RGB32);
+        page.fill(qRgb(200, 40, 40));
+        QPainter(&page).fillRect(0, 600, 800, 600, qRgb(10, 20, 30));
+        const auto quarter = [](QSize natural) { return natural / 4; };
+        for (const char *format : {"JPEG", "BMP", "PNG"}) {
+            const QByteArray bytes = encoded(page, format);
+            for (const PagePicture &decoded : {LoadPage(fixture("page", bytes), quarter), LoadPage(bytes, quarter)}) {
+                const bool jpeg = qstrcmp(format, "JPEG") == 0;
+                QCOMPARE(decoded.natural, page.size());
+                QCOMPARE(decoded.reducible, jpeg);
+                QCOMPARE(decoded.image.size(), jpeg ? QSize(400, 300) : page.size());
+                QCOMPARE(decoded.image.format(), QImage::Format_RGB32);
+                const QImage &image = decoded.image;
+                QVERIFY(near(image.pixel(image.width() * 3 / 4, image.height() / 4), qRgb(200, 40, 40)));
+                QVERIFY(near(image.pixel(image.width() / 4, image.height() * 3 / 4), qRgb(10, 20, 30)));
+            }
+        }
+        // Without a display size, the whole page.
+        QCOMPARE(LoadPage(encoded(page, "JPEG")).image.size(), page.size());
+    }
+
+    // Buffers of pictures let go are reused for pictures of their size, and
+    // never more of them are kept than the bound.
+    void pageMemoryIsReusedWithinItsBound()
+    {
+        const QSize size(1600, 2400);
+        const uchar *first = nullptr;
+        {
+            QImage picture = PageMemory::picture(size, QImage::Format_RGB32);
+            QCOMPARE(picture.size(), size);
+            QCOMPARE(picture.bytesPerLine(), 6400);
+            picture.fill(Qt::red);
+            QCOMPARE(picture.pixel(1599, 2399), qRgb(255, 0, 0));
+            first = picture.constBits();
+        }
+        QCOMPARE(PageMemory::picture(size, QImage::Format_RGB32).constBits(), first);
+        {
+            QList<QImage> many;
+            for (int i = 0; i < 8; ++i)
+                many << PageMemory::picture(size, QImage::Format_RGB32);
+        }
+        QVERIFY(PageMemory::bytesKept() > 0 && PageMemory::bytesKept() <= PageMemory::mostBytesKept());
+        QCOMPARE(PageMemory::picture(QSize(3, 2), QImage::Format_Grayscale8).bytesPerLine(), 4);
+        QVERIFY(PageMemory::picture(QSize(0, 5), QImage::Format_RGB32).isNull());
+    }
+
     void decodesOnSeveralThreadsAtOnce()
     {
         QImage page(300, 200, QImage::Format_RGB32);

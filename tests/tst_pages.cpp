@@ -78,9 +78,9 @@ class TestPages : public QObject {
 
     PageImages::Decoder countingDecoder()
     {
-        return [this](const PageSource &page, QByteArray *) {
+        return [this](const PageSource &page, const ShownSize &reduceTo, QByteArray *) {
             ++decodes;
-            return LoadPicture(page.path);
+            return LoadPage(page.path, reduceTo);
         };
     }
     void waitUntilIdle(const PageImages &pages) { QTRY_VERIFY(!pages.busy()); }
@@ -103,7 +103,7 @@ private slots:
     {
         PageImages pages;
         const QList<PageSource> files = pageFiles(series, 6);
-        pages.showing(files[0], LoadPicture(files[0].path));
+        pages.showing(files[0], LoadPage(files[0].path));
         pages.decodeAhead(files.mid(1), countingDecoder(), {});
         waitUntilIdle(pages);
         // Three pages the size of the one shown, and not a byte more.
@@ -112,7 +112,7 @@ private slots:
             QVERIFY2(pages.find(files[i]), qPrintable(files[i].path));
         QVERIFY(!pages.find(files[4]));
         QVERIFY(pages.bytesHeld() <= pages.budget());
-        QCOMPARE(pages.find(files[2])->pixelColor(5, 5).rgb(), LoadPicture(files[2].path).pixelColor(5, 5).rgb());
+        QCOMPARE(pages.find(files[2])->image.pixelColor(5, 5).rgb(), LoadPicture(files[2].path).pixelColor(5, 5).rgb());
         // Paging on: the page left behind is kept while it is wanted, and
         // makes room for the next one when it is not.
         pages.showing(files[1], *pages.find(files[1]));
@@ -133,7 +133,7 @@ private slots:
         PageImages pages;
         const QList<PageSource> files = pageFiles(series, 3);
         writeBytes(files[2].path, "no picture");
-        pages.showing(files[0], LoadPicture(files[0].path));
+        pages.showing(files[0], LoadPage(files[0].path));
         pages.decodeAhead({PageSource::of(files[2].path), files[1]}, countingDecoder(), {});
         waitUntilIdle(pages);
         QCOMPARE(decodes.load(), 2);
@@ -152,7 +152,7 @@ private slots:
     {
         PageImages pages;
         const QList<PageSource> files = pageFiles(series, 4, QSize(1200, 1800));
-        pages.showing(files[0], LoadPicture(files[0].path));
+        pages.showing(files[0], LoadPage(files[0].path));
         pages.decodeAhead(files.mid(1), countingDecoder(), {});
         pages.dropAhead(); // while the worker is at it
         waitUntilIdle(pages);
@@ -167,7 +167,7 @@ private slots:
         PageImages pages;
         const QList<PageSource> files = pageFiles(series, 2);
         const QImage page = finelines(QSize(300, 300));
-        pages.showing(files[0], page);
+        pages.showing(files[0], {page, page.size()});
         const QImage small = pages.atSize(files[0], page, QSize(60, 60));
         QCOMPARE(small, page.scaled(60, 60, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         QCOMPARE(pages.atSize(files[0], page, QSize(60, 60)).cacheKey(), small.cacheKey());
@@ -177,7 +177,7 @@ private slots:
         // Decoded ahead: shrunk ahead too, for the size the window asked for.
         pages.decodeAhead({files[1]}, countingDecoder(), [](QSize natural) { return natural / 4; });
         waitUntilIdle(pages);
-        const QImage ahead = *pages.find(files[1]);
+        const QImage ahead = pages.find(files[1])->image;
         const QImage shrunkAhead = pages.atSize(files[1], ahead, ahead.size() / 4);
         QCOMPARE(shrunkAhead, ahead.scaled(ahead.size() / 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         QCOMPARE(pages.atSize(files[1], ahead, ahead.size() / 4).cacheKey(), shrunkAhead.cacheKey());
@@ -202,6 +202,70 @@ private slots:
         QVERIFY2(meanDifference(painted, reference) <= 2.0, qPrintable(QString::number(meanDifference(painted, reference))));
     }
 
+    void reducedPagesServeOnlyTheirReduction()
+    {
+        PageImages pages;
+        const QList<PageSource> files = pageFiles(series, 2, QSize(1600, 2400));
+        pages.showing(files[0], LoadPage(files[0].path));
+        const ShownSize quarter = [](QSize natural) { return natural / 4; };
+        pages.decodeAhead({files[1]}, countingDecoder(), quarter, quarter);
+        waitUntilIdle(pages);
+        const std::optional<PagePicture> reduced = pages.find(files[1], quarter);
+        QVERIFY(reduced && reduced->isReduced());
+        QCOMPARE(reduced->natural, QSize(1600, 2400));
+        QCOMPARE(reduced->image.size(), QSize(400, 600));
+        // Not for a display at full size, nor for another reduction.
+        QVERIFY(!pages.find(files[1]));
+        QVERIFY(!pages.find(files[1], [](QSize natural) { return natural / 2; }));
+        // Fit turned off: the page is decoded again, whole.
+        pages.decodeAhead({files[1]}, countingDecoder(), {});
+        waitUntilIdle(pages);
+        QCOMPARE(decodes.load(), 2);
+        QVERIFY(pages.find(files[1]) && !pages.find(files[1])->isReduced());
+    }
+
+    void fittedJpegPageIsDecodedReducedAndWholeWhenZoomed()
+    {
+        // A scan-like page: shaded, with strokes of several widths.
+        QImage page(1600, 2400, QImage::Format_RGB32);
+        QPainter painter(&page);
+        painter.fillRect(page.rect(), QLinearGradient(0, 0, 1600, 2400));
+        QLinearGradient shade(0, 0, 1600, 2400);
+        shade.setColorAt(0, QColor(250, 240, 220));
+        shade.setColorAt(1, QColor(120, 140, 180));
+        painter.fillRect(page.rect(), shade);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (int i = 0; i < 60; ++i) {
+            painter.setPen(QPen(Qt::black, 1 + i % 6));
+            painter.drawEllipse(QPoint(800, 1200), 20 * i + 10, 25 * i + 10);
+        }
+        painter.end();
+        QDir().mkpath(series + QStringLiteral("/Ch1"));
+        const QString path = series + QStringLiteral("/Ch1/p1.jpg");
+        QVERIFY(page.save(path, "JPEG", 92));
+        const QImage whole = LoadPicture(path);
+
+        w = WindowFixtures::windowWithoutStartup();
+        w->chkFitToWindow->setChecked(true);
+        const QSize target(w->width() + 300 - w->PicImage->width() - w->vsImage->width(),
+                           w->height() + 300 - w->PicImage->height() - w->hsImage->height());
+        w->resize(target);
+        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
+        WindowFixtures::openSeries(*w, series, 0);
+        QCOMPARE(w->Image1->size(), QSize(200, 300));
+        // Measured at its natural size, decoded at an eighth of it.
+        QCOMPARE(w->Image2->size(), QSize(1600, 2400));
+        QCOMPARE(w->Image2->picture().size(), QSize(200, 300));
+        const QImage reference = whole.scaled(200, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double difference = meanDifference(w->Image1->grab().toImage(), reference);
+        QVERIFY2(difference <= 2.0, qPrintable(QString::number(difference)));
+        // Fit To Window off: the whole page, exactly as decoded in full.
+        w->chkFitToWindow->setChecked(false);
+        QCOMPARE(w->Image1->size(), QSize(1600, 2400));
+        QCOMPARE(w->Image1->picture(), whole);
+        QCOMPARE(w->Image2->picture().size(), QSize(1600, 2400));
+    }
+
     void windowShowsWhatItShowsWithoutHeldPages()
     {
         // Folder and zip chapters, JPEG and PNG, a corrupt page, a member
@@ -213,7 +277,7 @@ private slots:
         QBuffer buffer(&pngBytes);
         png.save(&buffer, "PNG");
         makeFolderChapter(series, QStringLiteral("Ch1"), {"1.jpg", "2.png", "3.jpg", "4.gif"}, QSize(300, 450));
-        const QString ch2 = makeFolderChapter(series, QStringLiteral("Ch2"), {"1.jpg", "2.jpg", "3.bmp"}, QSize(900, 600));
+        const QString ch2 = makeFolderChapter(series, QStringLiteral("Ch2"), {"1.jpg", "2.jpg", "3.bmp"}, QSize(1800, 1200));
         writeBytes(ch2 + QStringLiteral("/2.jpg"), "\xff\xd8\xff broken");
         const auto jpeg = [](const QColor &colour) {
             QImage image(50, 70, QImage::Format_RGB32);
@@ -234,6 +298,7 @@ private slots:
             w->pageImages().setHolding(holding);
             prompts->inputAnswers.enqueue({true, QStringLiteral("secret")});
             QStringList steps;
+            int reduced = 0;
             WindowFixtures::openSeries(*w, series, 0);
             for (int round = 0; round < 2; ++round) {
                 w->chkFitToWindow->setChecked(round == 1);
@@ -245,6 +310,7 @@ private slots:
                         QFile settings(TestEnvironment::settingsFile());
                         settings.open(QIODevice::ReadOnly);
                         const QImage shown = w->Image1->picture();
+                        reduced += !w->IsPngPage && w->Image2->picture().size() != w->Image2->size();
                         // The temporary page files an archive page leaves behind, too.
                         QString temporary;
                         for (const QString &name : QDir(w->AppFolder).entryList(QDir::Files))
@@ -261,13 +327,15 @@ private slots:
                     boxes << box.message.title + ": " + box.message.text;
             prompts->shown.clear();
             w.reset();
-            return steps << boxes;
+            // Large pages in Fit To Window were decoded at a reduced scale.
+            return steps << boxes << QString::number(reduced > 0);
         };
         const QStringList held = run(true);
         const QStringList decodedAsShown = run(false);
         QCOMPARE(held.size(), decodedAsShown.size());
         for (qsizetype i = 0; i < held.size(); ++i)
             QCOMPARE(held[i], decodedAsShown[i]);
+        QCOMPARE(held.last(), QStringLiteral("1"));
     }
 
     void pagesAheadFollowTheFilesAndTheChapter()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ViewerTypes.h"
+#include "platform/PictureLoader.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -197,7 +198,8 @@ private:
 
     // Pieces of ShowPage.
     void setNavigationFor(qint16 pageNumber);
-    void measureNaturalSize(const QImage &picture);
+    void measureNaturalSize(const PagePicture &picture);
+    ShownSize pageDisplaySize() const;
     void decodeAheadFrom(qint16 shown);
     void arrangeScrollBars();
     void hideVerticalBar();

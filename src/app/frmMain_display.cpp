@@ -46,12 +46,17 @@ QString pageFileOf(const QString &appFolder, const QString &memberName)
 }
 
 // Decodes a page, from its file or from the bytes read for it, the PNG way
-// or through the picture loader. Safe on any thread.
-QImage decodePage(bool png, const QString &path, const QByteArray *bytes)
+// or through the picture loader, reduced for `reduceTo` where the format
+// allows. Safe on any thread.
+PagePicture decodePage(bool png, const QString &path, const QByteArray *bytes,
+                       const ShownSize &reduceTo)
 {
-    if (png)
-        return bytes ? modFreeImage::DecodePngPage(*bytes) : modFreeImage::DecodePngPage(path);
-    return bytes ? LoadPicture(*bytes) : LoadPicture(path);
+    if (png) {
+        QImage image = bytes ? modFreeImage::DecodePngPage(*bytes) : modFreeImage::DecodePngPage(path);
+        const QSize natural = image.size();
+        return {std::move(image), natural};
+    }
+    return bytes ? LoadPage(*bytes, reduceTo) : LoadPage(path, reduceTo);
 }
 
 // Decodes a page on the worker. An archive page is read with its own handle
@@ -59,14 +64,14 @@ QImage decodePage(bool png, const QString &path, const QByteArray *bytes)
 // for when the page is shown.
 PageImages::Decoder decoderAheadOfTime(const QString &appFolder)
 {
-    return [appFolder](const PageSource &page, QByteArray *file) {
+    return [appFolder](const PageSource &page, const ShownSize &reduceTo, QByteArray *file) {
         if (page.member.isEmpty())
-            return decodePage(isPngPath(page.path), page.path, nullptr);
+            return decodePage(isPngPath(page.path), page.path, nullptr, reduceTo);
         std::optional<QByteArray> bytes = readZipPage(page.path, page.member);
         if (!bytes)
             throw PlatformError(ErrorNumber::InvalidPicture);
         *file = *bytes;
-        return decodePage(isPngPath(pageFileOf(appFolder, page.member)), QString(), file);
+        return decodePage(isPngPath(pageFileOf(appFolder, page.member)), QString(), file, reduceTo);
     };
 }
 
@@ -116,14 +121,18 @@ void frmMain::ShowPage(qint16 &PageNumber)
         const PageSource source = IsZipChapter
                                       ? PageSource::of(chapter, memberName)
                                       : PageSource::of(chapter + QLatin1Char('/') + memberName);
+        // In Fit To Window a page shown at half its size or less is decoded
+        // at a reduced scale where its format allows.
+        const ShownSize reduceTo =
+            chkFitToWindow->isChecked() ? pageDisplaySize() : ShownSize();
         // A page held already (decoded ahead, or shown before) is not read
         // again; an archive page still leaves its temporary page file, from
         // the bytes it was read from.
-        std::optional<QImage> held = m_pages->find(source);
+        std::optional<PagePicture> held = m_pages->find(source, reduceTo);
         QByteArray file = held ? m_pages->fileOf(source) : QByteArray();
         if (IsZipChapter && file.isEmpty())
             held.reset();
-        QImage picture;
+        PagePicture picture;
         if (held) {
             picture = *held;
             QString path = source.path;
@@ -152,7 +161,7 @@ void frmMain::ShowPage(qint16 &PageNumber)
 
             // Decoded once, from the bytes already read for an archive page.
             IsPngPage = toBool16(isPngPath(path));
-            picture = decodePage(IsPngPage, path, IsZipChapter ? &file : nullptr);
+            picture = decodePage(IsPngPage, path, IsZipChapter ? &file : nullptr, reduceTo);
             measureNaturalSize(picture);
         }
 
@@ -182,7 +191,7 @@ void frmMain::ShowPage(qint16 &PageNumber)
 
         if (source.isValid())
             m_pages->showing(source, picture, file);
-        Image1->setPicture(m_pages->atSize(source, picture, Image1->size()));
+        Image1->setPicture(m_pages->atSize(source, picture.image, Image1->size()));
         PicImage->setFocus();
         saveReadingPosition();
         decodeAheadFrom(n);
@@ -199,16 +208,35 @@ void frmMain::ShowPage(qint16 &PageNumber)
     }
 }
 
-void frmMain::measureNaturalSize(const QImage &picture)
+void frmMain::measureNaturalSize(const PagePicture &picture)
 {
     // The sizing reads a page's natural size from the control that measures
-    // it: Picture2 for a PNG page (which also holds it), Image2 otherwise.
+    // it: Picture2 for a PNG page (which also holds it), Image2 otherwise,
+    // at the natural size even when the page was decoded at a reduced scale.
     if (IsPngPage) {
-        Picture2->resize(picture.size());
-        Picture2->setImage(picture);
+        Picture2->resize(picture.natural);
+        Picture2->setImage(picture.image);
     } else {
-        Image2->setPicture(picture);
+        Image2->setPicture(picture.image);
+        Image2->resize(picture.natural);
     }
+}
+
+ShownSize frmMain::pageDisplaySize() const
+{
+    // As ShowPage sizes a page: zoomed, or in Fit To Window fitted to the
+    // viewport with both bars hidden.
+    const bool fit = chkFitToWindow->isChecked();
+    const double zoom = fit ? 1.0 : ZoomFactor;
+    const qint32 viewW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
+    const qint32 viewH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
+    return [fit, zoom, viewW, viewH](QSize natural) {
+        PageSizing::Size size = PageSizing::zoomed(Twips::fromPixels(natural.width()),
+                                                   Twips::fromPixels(natural.height()), zoom);
+        if (fit)
+            size = PageSizing::fitted(size, viewW, viewH);
+        return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
+    };
 }
 
 void frmMain::decodeAheadFrom(qint16 shown)
@@ -224,19 +252,10 @@ void frmMain::decodeAheadFrom(qint16 shown)
         ahead.append(IsZipChapter ? PageSource::of(chapter, name)
                                   : PageSource::of(chapter + QLatin1Char('/') + name));
     }
-    // Sized as ShowPage would size them now.
-    const bool fit = chkFitToWindow->isChecked();
-    const double zoom = ZoomFactor;
-    const qint32 viewW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
-    const qint32 viewH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
-    const auto display = [fit, zoom, viewW, viewH](QSize natural) {
-        PageSizing::Size size = PageSizing::zoomed(Twips::fromPixels(natural.width()),
-                                                   Twips::fromPixels(natural.height()), zoom);
-        if (fit)
-            size = PageSizing::fitted(size, viewW, viewH);
-        return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
-    };
-    m_pages->decodeAhead(ahead, decoderAheadOfTime(AppFolder), display);
+    // Decoded and sized as ShowPage would decode and size them now.
+    const ShownSize display = pageDisplaySize();
+    m_pages->decodeAhead(ahead, decoderAheadOfTime(AppFolder), display,
+                         chkFitToWindow->isChecked() ? display : ShownSize());
 }
 
 void frmMain::reportPageFailure(int errorNumber, const QString &description,

@@ -34,6 +34,15 @@ QImage shrunk(const QImage &picture, QSize size)
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// True when the picture is what decoding its page for `reduceTo` gives now.
+bool serves(const PagePicture &page, const ShownSize &reduceTo)
+{
+    const QSize decoded = page.reducible && reduceTo
+                              ? reducedDecodeSize(page.natural, reduceTo(page.natural))
+                              : page.natural;
+    return page.image.size() == decoded;
+}
+
 } // namespace
 
 PageSource PageSource::of(const QString &path, const QString &member)
@@ -60,7 +69,8 @@ struct PageImages::Job {
     PageSource source;
     Decoder decoder;
     DisplaySize display;
-    QImage picture;
+    ShownSize reduceTo;
+    PagePicture picture;
     QByteArray file;
     QSize size;
     QImage sized;
@@ -71,12 +81,12 @@ struct PageImages::Job {
     void run()
     {
         try {
-            picture = decoder(source, &file);
-            ok = !picture.isNull();
+            picture = decoder(source, reduceTo, &file);
+            ok = !picture.image.isNull();
             if (ok && display) {
-                size = display(picture.size());
-                if (shrinks(picture, size))
-                    sized = shrunk(picture, size);
+                size = display(picture.natural);
+                if (shrinks(picture.image, size))
+                    sized = shrunk(picture.image, size);
             }
         } catch (...) {
             // Reported when the page is shown, as any page that fails.
@@ -88,7 +98,7 @@ struct PageImages::Job {
 
 qint64 PageImages::Held::bytes() const
 {
-    qint64 total = picture.sizeInBytes() + file.size();
+    qint64 total = page.image.sizeInBytes() + file.size();
     for (const QImage &image : sizes)
         total += image.sizeInBytes();
     return total;
@@ -105,12 +115,12 @@ PageImages::~PageImages()
     m_pool->waitForDone();
 }
 
-std::optional<QImage> PageImages::find(const PageSource &source)
+std::optional<PagePicture> PageImages::find(const PageSource &source, const ShownSize &reduceTo)
 {
     if (!source.isValid() || !m_holding)
         return std::nullopt;
-    if (source == m_shownSource && !m_shown.picture.isNull())
-        return m_shown.picture;
+    if (source == m_shownSource && !m_shown.page.image.isNull())
+        return serves(m_shown.page, reduceTo) ? std::optional(m_shown.page) : std::nullopt;
     for (const std::shared_ptr<Job> &job : std::as_const(m_running)) {
         if (job->source == source) {
             const std::shared_ptr<Job> running = job;
@@ -120,9 +130,9 @@ std::optional<QImage> PageImages::find(const PageSource &source)
         }
     }
     const auto held = m_ahead.constFind(source);
-    if (held == m_ahead.cend())
+    if (held == m_ahead.cend() || !serves(held->page, reduceTo))
         return std::nullopt;
-    return held->picture;
+    return held->page;
 }
 
 QByteArray PageImages::fileOf(const PageSource &source) const
@@ -132,19 +142,19 @@ QByteArray PageImages::fileOf(const PageSource &source) const
     return m_ahead.value(source).file;
 }
 
-void PageImages::showing(const PageSource &source, const QImage &picture, const QByteArray &file)
+void PageImages::showing(const PageSource &source, const PagePicture &picture, const QByteArray &file)
 {
     if (!m_holding)
         return;
     if (!(source == m_shownSource)) {
         // The page shown before is kept like one decoded ahead: going back
         // to it is common.
-        if (m_shownSource.isValid() && !m_shown.picture.isNull())
+        if (m_shownSource.isValid() && !m_shown.page.image.isNull())
             m_ahead.insert(m_shownSource, std::move(m_shown));
         m_shown = m_ahead.take(source);
         m_shownSource = source;
     }
-    if (m_shown.picture.cacheKey() != picture.cacheKey())
+    if (m_shown.page.image.cacheKey() != picture.image.cacheKey())
         m_shown = Held{picture, file, {}};
     trimTo(budget());
 }
@@ -154,10 +164,10 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
     if (!shrinks(picture, size))
         return picture;
     Held *held = nullptr;
-    if (source == m_shownSource && m_shown.picture.cacheKey() == picture.cacheKey())
+    if (source == m_shownSource && m_shown.page.image.cacheKey() == picture.cacheKey())
         held = &m_shown;
     else if (auto it = m_ahead.find(source); it != m_ahead.end()
-                                             && it->picture.cacheKey() == picture.cacheKey())
+                                             && it->page.image.cacheKey() == picture.cacheKey())
         held = &*it;
     if (held) {
         if (const auto it = held->sizes.constFind(sizeKey(size)); it != held->sizes.cend())
@@ -173,7 +183,7 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
 }
 
 void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
-                             DisplaySize display)
+                             DisplaySize display, ShownSize reduceTo)
 {
     m_wanted.clear();
     if (!m_holding)
@@ -183,6 +193,9 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
             m_wanted.append(source);
     m_decoder = std::move(decoder);
     m_display = std::move(display);
+    m_reduceTo = std::move(reduceTo);
+    for (auto it = m_ahead.begin(); it != m_ahead.end();)
+        it = serves(it->page, m_reduceTo) ? std::next(it) : m_ahead.erase(it);
     trimTo(budget());
     startNext();
 }
@@ -214,7 +227,7 @@ qint64 PageImages::bytesHeld() const
 
 qint64 PageImages::budget() const
 {
-    return std::min(kMostBytes, kMostPages * qint64(m_shown.picture.sizeInBytes()));
+    return std::min(kMostBytes, kMostPages * qint64(m_shown.page.image.sizeInBytes()));
 }
 
 bool PageImages::busy() const
@@ -238,7 +251,7 @@ void PageImages::startNext()
             return;
         // Room for the pages under way and one more, each the size of the one
         // shown, made by letting go of pages that are wanted less.
-        const qint64 page = m_shown.picture.sizeInBytes();
+        const qint64 page = m_shown.page.image.sizeInBytes();
         const qint64 room = budget() - page * (m_running.size() + 1);
         trimTo(room, next - m_wanted.cbegin() + 1);
         if (bytesHeld() > room)
@@ -247,6 +260,7 @@ void PageImages::startNext()
         job->source = *next;
         job->decoder = m_decoder;
         job->display = m_display;
+        job->reduceTo = m_reduceTo;
         m_running.append(job);
         m_pool->start([this, job] {
             job->run();
@@ -261,7 +275,8 @@ void PageImages::finished(const std::shared_ptr<Job> &job)
         return; // already taken by find()
     if (!job->ok)
         m_failed.insert(job->source); // not tried again ahead; shown, it fails as usual
-    if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)) {
+    if (job->ok && m_wanted.contains(job->source) && !(job->source == m_shownSource)
+        && serves(job->picture, m_reduceTo)) {
         Held held{job->picture, job->file, {}};
         if (!job->sized.isNull())
             held.sizes.insert(sizeKey(job->size), job->sized);

@@ -9,6 +9,8 @@
 #include <QSize>
 #include <QString>
 
+#include "platform/PictureLoader.h"
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -43,24 +45,28 @@ size_t qHash(const PageSource &source, size_t seed = 0);
 class PageImages : public QObject {
     Q_OBJECT
 public:
-    // Decodes a page on the worker; throws on failure. It may hand back the
-    // bytes the page was read from (an archive page's), held with it.
-    using Decoder = std::function<QImage(const PageSource &, QByteArray *file)>;
+    // Decodes a page on the worker, reduced as LoadPage() reduces it for
+    // `reduceTo`; throws on failure. It may hand back the bytes the page was
+    // read from (an archive page's), held with it.
+    using Decoder =
+        std::function<PagePicture(const PageSource &, const ShownSize &reduceTo, QByteArray *file)>;
     // The size a page of the given natural pixel size is shown at.
-    using DisplaySize = std::function<QSize(QSize natural)>;
+    using DisplaySize = ShownSize;
 
     explicit PageImages(QObject *parent = nullptr);
     ~PageImages() override;
 
-    // The page's picture if it is held or being decoded ahead; for the
-    // latter, waits for the worker, which is sooner than starting anew.
-    std::optional<QImage> find(const PageSource &source);
+    // The page's picture if it is held or being decoded ahead, and is what
+    // decoding it now for `reduceTo` would give (a page decoded at a reduced
+    // scale serves only the shrunk display it was decoded for); for a page
+    // under way, waits for the worker, which is sooner than starting anew.
+    std::optional<PagePicture> find(const PageSource &source, const ShownSize &reduceTo = {});
 
     // The bytes the held page was read from, when the decoder gave them.
     QByteArray fileOf(const PageSource &source) const;
 
     // The page now shown: held until another is shown, outside the budget.
-    void showing(const PageSource &source, const QImage &picture,
+    void showing(const PageSource &source, const PagePicture &picture,
                  const QByteArray &file = QByteArray());
     const PageSource &shownSource() const { return m_shownSource; }
 
@@ -68,9 +74,12 @@ public:
     // natural size (made once per page and size), otherwise the picture.
     QImage atSize(const PageSource &source, const QImage &picture, QSize size);
 
-    // Decodes these pages ahead, in this order, as far as the budget lets;
-    // what was asked for before and is not asked for again is dropped.
-    void decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display);
+    // Decodes these pages ahead, in this order, as far as the budget lets,
+    // reduced for `reduceTo` and shrunk ahead to `display`; what was asked
+    // for before and is not asked for again, or was decoded for another
+    // reduction, is dropped.
+    void decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display,
+                     ShownSize reduceTo = {});
 
     // Drops all work ahead and everything held but the page shown (a new
     // chapter or folder).
@@ -89,7 +98,7 @@ public:
 
 private:
     struct Held {
-        QImage picture;
+        PagePicture page;
         QByteArray file;
         QHash<quint64, QImage> sizes; // shrunk copies by (width << 32 | height)
         qint64 bytes() const;
@@ -108,6 +117,7 @@ private:
     QSet<PageSource> m_failed;
     Decoder m_decoder;
     DisplaySize m_display;
+    ShownSize m_reduceTo;
     QList<std::shared_ptr<Job>> m_running;
     bool m_holding = true;
 };

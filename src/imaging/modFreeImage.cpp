@@ -1,5 +1,6 @@
 #include "imaging/modFreeImage.h"
 
+#include "platform/PageMemory.h"
 #include "platform/PictureLoader.h"
 
 #include <FreeImage.h>
@@ -15,14 +16,10 @@ namespace modFreeImage {
 
 namespace {
 
-// FreeImage keeps 8-bit samples in the machine's colour order: B, G, R, A
-// bytes on little-endian machines, which Qt reads as ARGB32.
-#if FREEIMAGE_COLORORDER == FREEIMAGE_COLORORDER_RGB
-constexpr QImage::Format FreeImage32 = QImage::Format_RGBA8888;
-#else
-static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "BGR byte order is ARGB32 only on little-endian");
-constexpr QImage::Format FreeImage32 = QImage::Format_ARGB32;
-#endif
+// FreeImage keeps 8-bit samples in the machine's colour order: B, G, R(, A)
+// bytes on the little-endian machines this is built for.
+static_assert(FREEIMAGE_COLORORDER == FREEIMAGE_COLORORDER_BGR && Q_BYTE_ORDER == Q_LITTLE_ENDIAN,
+              "pixels are copied as B, G, R(, A) bytes");
 
 struct Unloader {
     void operator()(FIBITMAP *dib) const { FreeImage_Unload(dib); }
@@ -78,19 +75,34 @@ bool fitsPageBudget(FIBITMAP *dib)
            && withinPageBudget(QSize(int(width), int(height)));
 }
 
-// The decoded pixels as RGB32, top row first; null when they can't be had.
+// The decoded pixels as RGB32, top row first (the library keeps them bottom
+// row first), in page memory. Every pixel is made opaque: alpha is dropped,
+// the stored colour channels kept, as a screen bitmap holds them. 24- and
+// 32-bit bitmaps are copied as they are; others are made 32-bit first.
 QImage toPicture(FIBITMAP *img)
 {
-    // Always a fresh copy, so it can be turned top-down in place.
-    const Dib pixels = to32Bits(img);
-    if (!pixels || !FreeImage_FlipVertical(pixels.get()))
+    Dib converted;
+    FIBITMAP *source = img;
+    const unsigned bits = FreeImage_GetBPP(img);
+    if (FreeImage_GetImageType(img) != FIT_BITMAP || (bits != 24 && bits != 32)) {
+        converted = to32Bits(img);
+        source = converted.get();
+        if (!source)
+            return {};
+    }
+    const int width = int(FreeImage_GetWidth(source));
+    const int height = int(FreeImage_GetHeight(source));
+    const unsigned bytesPerPixel = FreeImage_GetBPP(source) / 8;
+    QImage picture = PageMemory::picture(QSize(width, height), QImage::Format_RGB32);
+    if (picture.isNull())
         return {};
-    const QImage view(FreeImage_GetBits(pixels.get()), int(FreeImage_GetWidth(pixels.get())),
-                      int(FreeImage_GetHeight(pixels.get())), FreeImage_GetPitch(pixels.get()),
-                      FreeImage32);
-    // The copy marks every pixel opaque: alpha is dropped, the stored colour
-    // channels kept, as a screen bitmap holds them.
-    return view.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        const uchar *from = FreeImage_GetScanLine(source, height - 1 - y);
+        auto *to = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x, from += bytesPerPixel)
+            to[x] = qRgb(from[FI_RGBA_RED], from[FI_RGBA_GREEN], from[FI_RGBA_BLUE]);
+    }
+    return picture;
 }
 
 // Decodes with `load(flags)`, which reads the page afresh from its start in

@@ -1,5 +1,6 @@
 #include "platform/PictureLoader.h"
 
+#include "platform/PageMemory.h"
 #include "platform/PlatformError.h"
 
 #include <QBuffer>
@@ -104,7 +105,7 @@ namespace {
 
 // Decodes what the device holds, the format taken from its content. A read
 // error of the device is the file's fault; anything else the picture's.
-QImage decodePicture(QIODevice &device)
+PagePicture decodePicture(QIODevice &device, const ShownSize &shownAt)
 {
     const auto readFailed = [&device] {
         const auto *file = qobject_cast<QFileDevice *>(&device);
@@ -120,7 +121,19 @@ QImage decodePicture(QIODevice &device)
     if (!withinPageBudget(announced))
         fail(ErrorNumber::OutOfMemory);
 
+    PagePicture page;
+    page.reducible = reader.format() == "jpeg";
+    QSize decoded = announced;
+    if (page.reducible && shownAt && announced.isValid()) {
+        decoded = reducedDecodeSize(announced, shownAt(announced));
+        if (decoded != announced)
+            reader.setScaledSize(decoded);
+    }
+    // A JPEG page is decoded straight into page memory (the decoder writes
+    // every line of it); other formats make their own pictures.
     QImage image;
+    if (page.reducible)
+        image = PageMemory::picture(decoded, reader.imageFormat());
     if (!reader.read(&image)) {
         if (readFailed())
             fail(ErrorNumber::PathFileAccessError);
@@ -134,12 +147,37 @@ QImage decodePicture(QIODevice &device)
     image = drawable(std::move(image));
     if (image.isNull())
         fail(ErrorNumber::OutOfMemory);
-    return image;
+    page.natural = decoded == announced ? image.size() : announced;
+    page.image = std::move(image);
+    return page;
 }
 
 } // namespace
 
 QImage LoadPicture(const QString &path)
+{
+    return LoadPage(path).image;
+}
+
+QImage LoadPicture(const QByteArray &bytes)
+{
+    return LoadPage(bytes).image;
+}
+
+QSize reducedDecodeSize(QSize natural, QSize shown)
+{
+    if (!shown.isValid() || natural.isEmpty())
+        return natural;
+    // libjpeg scales by eighths while decoding; beyond a half it saves little.
+    for (int eighths = 1; eighths <= 4; ++eighths) {
+        const QSize reduced((natural.width() * eighths + 7) / 8, (natural.height() * eighths + 7) / 8);
+        if (reduced.width() >= shown.width() && reduced.height() >= shown.height())
+            return reduced;
+    }
+    return natural;
+}
+
+PagePicture LoadPage(const QString &path, const ShownSize &shownAt)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -150,13 +188,13 @@ QImage LoadPicture(const QString &path)
     QFile file;
     if (!file.open(openForReading(path), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         fail(ErrorNumber::PathFileAccessError);
-    return decodePicture(file);
+    return decodePicture(file, shownAt);
 }
 
-QImage LoadPicture(const QByteArray &bytes)
+PagePicture LoadPage(const QByteArray &bytes, const ShownSize &shownAt)
 {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return decodePicture(buffer);
+    return decodePicture(buffer, shownAt);
 }

@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Page budget: nothing larger is decoded.
 namespace PageBudget {
 inline constexpr int MaxSide = 65535;
@@ -32,3 +34,26 @@ QImage LoadPicture(const QString &path);
 // The same for a picture already read into memory (an archive page); only
 // 481 and 7 can come of it. Safe on any thread, as is the file form.
 QImage LoadPicture(const QByteArray &bytes);
+
+// A page as decoded: the picture, and the page's natural size, which is the
+// picture's own unless the page was decoded at a reduced scale. A reducible
+// page is one whose format decodes at a reduced scale (JPEG).
+struct PagePicture {
+    QImage image;
+    QSize natural;
+    bool reducible = false;
+    bool isReduced() const { return image.size() != natural; }
+};
+
+// The size a reducible page of `natural` size decodes at when it is shown at
+// `shown`: an eighth of it, a quarter, three eighths or half (rounded up),
+// the smallest that still covers `shown`; the natural size when the page is
+// shown at more than half of it, or `shown` is not valid.
+QSize reducedDecodeSize(QSize natural, QSize shown);
+
+// LoadPicture, except that a reducible page is decoded at reducedDecodeSize()
+// when `shownAt` (given the natural size from the file's header) says the
+// page is shown at half its size or less. Errors as for LoadPicture.
+using ShownSize = std::function<QSize(QSize natural)>;
+PagePicture LoadPage(const QString &path, const ShownSize &shownAt = {});
+PagePicture LoadPage(const QByteArray &bytes, const ShownSize &shownAt = {});
