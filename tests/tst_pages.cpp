@@ -128,6 +128,19 @@ private slots:
         QVERIFY(pages.bytesHeld() <= pages.budget());
     }
 
+    void pagesLargerThanReckonedAreNotDecodedOverAndOver()
+    {
+        // Shrunk copies made ahead make each page larger than the page
+        // shown: what does not fit is let go once, not decoded again.
+        PageImages pages;
+        const QList<PageSource> files = pageFiles(series, 6);
+        pages.showing(files[0], LoadPage(files[0].path));
+        pages.decodeAhead(files.mid(1), countingDecoder(), [](QSize natural) { return natural * 0.9; });
+        waitUntilIdle(pages);
+        QVERIFY2(decodes.load() <= 5, qPrintable(QString::number(decodes.load())));
+        QVERIFY(pages.find(files[1]) && pages.bytesHeld() <= pages.budget());
+    }
+
     void replacedOrFailingPagesAreNotHeld()
     {
         PageImages pages;
@@ -304,9 +317,7 @@ private slots:
                 w->chkFitToWindow->setChecked(round == 1);
                 for (int chapter = 0; chapter < w->cboChapters->count(); ++chapter) {
                     w->cboChapters->setCurrentIndex(chapter);
-                    for (qint16 page : {1, 2, 3, 4, 3, 1}) {
-                        QTest::qWait(20); // let the worker run ahead
-                        show(page);
+                    const auto record = [&] {
                         QFile settings(TestEnvironment::settingsFile());
                         settings.open(QIODevice::ReadOnly);
                         const QImage shown = w->Image1->picture();
@@ -318,6 +329,17 @@ private slots:
                         steps << temporary + ' ' + w->lblPage->text() + ' ' + QString::number(shown.cacheKey() ? qHashBits(shown.constBits(), shown.sizeInBytes()) : 0)
                                      + ' ' + QString::number(Twips::width(w->Image1)) + 'x' + QString::number(Twips::height(w->Image1))
                                      + '\n' + QString::fromUtf8(settings.readAll());
+                    };
+                    for (qint16 page : {1, 2, 3, 4, 3, 1}) {
+                        QTest::qWait(20); // let the worker run ahead
+                        show(page);
+                        record();
+                    }
+                    // Zoom steps out and back in, each shrunk ahead of it.
+                    for (double step : {-0.2, -0.2, 0.2, 0.2}) {
+                        QTest::qWait(20);
+                        w->ZoomPage(step);
+                        record();
                     }
                 }
             }

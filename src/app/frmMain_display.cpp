@@ -75,6 +75,14 @@ PageImages::Decoder decoderAheadOfTime(const QString &appFolder)
     };
 }
 
+// A page of `natural` pixels at `zoom`, in pixels, as ShowPage sizes it.
+QSize zoomedSize(QSize natural, double zoom)
+{
+    const PageSizing::Size size = PageSizing::zoomed(Twips::fromPixels(natural.width()),
+                                                     Twips::fromPixels(natural.height()), zoom);
+    return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
+}
+
 // Scroll steps never fall to 0, however short the range.
 int atLeastOne(qint32 step)
 {
@@ -192,6 +200,11 @@ void frmMain::ShowPage(qint16 &PageNumber)
         if (source.isValid())
             m_pages->showing(source, picture, file);
         Image1->setPicture(m_pages->atSize(source, picture.image, Image1->size()));
+        // A reader who zoomed is likely to zoom again: the next steps either
+        // way are shrunk ahead.
+        if (!chkFitToWindow->isChecked() && ZoomFactor != 1.0)
+            m_pages->prepareSizes(source, {zoomedSize(picture.natural, ZoomFactor + 0.2 * ZoomFactor),
+                                           zoomedSize(picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
         PicImage->setFocus();
         saveReadingPosition();
         decodeAheadFrom(n);
@@ -231,10 +244,11 @@ ShownSize frmMain::pageDisplaySize() const
     const qint32 viewW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
     const qint32 viewH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
     return [fit, zoom, viewW, viewH](QSize natural) {
-        PageSizing::Size size = PageSizing::zoomed(Twips::fromPixels(natural.width()),
-                                                   Twips::fromPixels(natural.height()), zoom);
-        if (fit)
-            size = PageSizing::fitted(size, viewW, viewH);
+        if (!fit)
+            return zoomedSize(natural, zoom);
+        const PageSizing::Size size = PageSizing::fitted(
+            PageSizing::zoomed(Twips::fromPixels(natural.width()), Twips::fromPixels(natural.height()), 1.0),
+            viewW, viewH);
         return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
     };
 }

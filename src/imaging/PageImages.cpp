@@ -169,6 +169,8 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
     else if (auto it = m_ahead.find(source); it != m_ahead.end()
                                              && it->page.image.cacheKey() == picture.cacheKey())
         held = &*it;
+    if (held == &m_shown)
+        m_shownSize = size;
     if (held) {
         if (const auto it = held->sizes.constFind(sizeKey(size)); it != held->sizes.cend())
             return *it;
@@ -182,10 +184,42 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
     return result;
 }
 
+void PageImages::prepareSizes(const PageSource &source, const QList<QSize> &sizes)
+{
+    if (!m_holding || !(source == m_shownSource) || m_shown.page.image.isNull())
+        return;
+    const QImage picture = m_shown.page.image;
+    QList<QSize> wanted;
+    for (const QSize size : sizes)
+        if (shrinks(picture, size) && !m_shown.sizes.contains(sizeKey(size)))
+            wanted << size;
+    if (wanted.isEmpty())
+        return;
+    // Ahead of pages decoded ahead: the reader may zoom any moment.
+    m_pool->start([this, source, picture, wanted] {
+        QHash<quint64, QImage> made;
+        for (const QSize size : wanted)
+            made.insert(sizeKey(size), shrunk(picture, size));
+        QMetaObject::invokeMethod(
+            this,
+            [this, source, picture, made] {
+                if (!(source == m_shownSource) || m_shown.page.image.cacheKey() != picture.cacheKey())
+                    return;
+                QHash<quint64, QImage> kept = made;
+                if (const auto shown = m_shown.sizes.constFind(sizeKey(m_shownSize));
+                    shown != m_shown.sizes.cend())
+                    kept.insert(shown.key(), shown.value());
+                m_shown.sizes = kept;
+            },
+            Qt::QueuedConnection);
+    }, 1);
+}
+
 void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
                              DisplaySize display, ShownSize reduceTo)
 {
     m_wanted.clear();
+    m_noRoom.clear();
     if (!m_holding)
         return;
     for (const PageSource &source : sources)
@@ -203,6 +237,7 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
 void PageImages::dropAhead()
 {
     m_wanted.clear();
+    m_noRoom.clear();
     m_ahead.clear();
     m_failed.clear();
 }
@@ -245,14 +280,14 @@ void PageImages::startNext()
                                [&s](const std::shared_ptr<Job> &job) { return job->source == s; });
         };
         const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [&](const PageSource &s) {
-            return !m_ahead.contains(s) && !m_failed.contains(s) && !running(s);
+            return !m_ahead.contains(s) && !m_failed.contains(s) && !m_noRoom.contains(s)
+                   && !running(s);
         });
         if (next == m_wanted.cend())
             return;
-        // Room for the pages under way and one more, each the size of the one
-        // shown, made by letting go of pages that are wanted less.
-        const qint64 page = m_shown.page.image.sizeInBytes();
-        const qint64 room = budget() - page * (m_running.size() + 1);
+        // Room for the pages under way and one more, made by letting go of
+        // pages that are wanted less.
+        const qint64 room = budget() - pageBytes() * (m_running.size() + 1);
         trimTo(room, next - m_wanted.cbegin() + 1);
         if (bytesHeld() > room)
             return;
@@ -296,6 +331,21 @@ void PageImages::trimTo(qint64 limit, qsizetype keepFirst)
         else
             ++it;
     }
+    // What is let go is not decoded again until the reader moves on, so no
+    // two pages push each other out over and over.
     for (qsizetype i = m_wanted.size() - 1; i >= keepFirst && bytesHeld() > limit; --i)
-        m_ahead.remove(m_wanted[i]);
+        if (m_ahead.remove(m_wanted[i]))
+            m_noRoom.insert(m_wanted[i]);
+}
+
+qint64 PageImages::pageBytes() const
+{
+    const QImage &picture = m_shown.page.image;
+    qint64 bytes = picture.sizeInBytes();
+    if (m_display) {
+        const QSize size = m_display(m_shown.page.natural);
+        if (shrinks(picture, size))
+            bytes += qint64(size.width()) * size.height() * picture.depth() / 8;
+    }
+    return bytes;
 }

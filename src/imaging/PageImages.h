@@ -74,6 +74,11 @@ public:
     // natural size (made once per page and size), otherwise the picture.
     QImage atSize(const PageSource &source, const QImage &picture, QSize size);
 
+    // Shrinks the page shown to these sizes on a worker, for the displays
+    // likely next (a zoom step either way), so that atSize() finds them made.
+    // Only the latest sizes asked for are kept, beside the one shown.
+    void prepareSizes(const PageSource &source, const QList<QSize> &sizes);
+
     // Decodes these pages ahead, in this order, as far as the budget lets,
     // reduced for `reduceTo` and shrunk ahead to `display`; what was asked
     // for before and is not asked for again, or was decoded for another
@@ -108,13 +113,18 @@ private:
     void startNext();
     void finished(const std::shared_ptr<Job> &job);
     void trimTo(qint64 limit, qsizetype keepFirst = 0);
+    // What a page decoded ahead is reckoned to take: a picture the size of
+    // the one shown, and its copy shrunk for display.
+    qint64 pageBytes() const;
 
     QThreadPool *m_pool;
     PageSource m_shownSource;
     Held m_shown;
+    QSize m_shownSize; // the size the page shown was last asked for at
     QHash<PageSource, Held> m_ahead;
     QList<PageSource> m_wanted;
     QSet<PageSource> m_failed;
+    QSet<PageSource> m_noRoom; // decoded, then let go for want of room
     Decoder m_decoder;
     DisplaySize m_display;
     ShownSize m_reduceTo;
