@@ -242,7 +242,6 @@ private slots:
         // A scan-like page: shaded, with strokes of several widths.
         QImage page(1600, 2400, QImage::Format_RGB32);
         QPainter painter(&page);
-        painter.fillRect(page.rect(), QLinearGradient(0, 0, 1600, 2400));
         QLinearGradient shade(0, 0, 1600, 2400);
         shade.setColorAt(0, QColor(250, 240, 220));
         shade.setColorAt(1, QColor(120, 140, 180));

@@ -8,8 +8,10 @@
 
 namespace {
 
-// Decoded pages held beside the one shown: never more than this.
-constexpr qint64 kMostBytes = qint64(192) * 1024 * 1024;
+// Decoded pages held beside the one shown: never more than this. It holds
+// three 1600 x 2400 pages with room to spare, but only one 4000 x 6000
+// page, so a reader of very large pages is not paid for in memory twice.
+constexpr qint64 kMostBytes = qint64(160) * 1024 * 1024;
 // Nor more than this many pages the size of the one shown.
 constexpr int kMostPages = 3;
 // Pages decoded at once: the machine's two cores decode while the window
@@ -98,7 +100,10 @@ struct PageImages::Job {
 
 qint64 PageImages::Held::bytes() const
 {
-    qint64 total = page.image.sizeInBytes() + file.size();
+    // Pictures only: the bytes an archive page was read from are a tenth
+    // of its picture, and counting them would leave a budget of three
+    // pictures room for two.
+    qint64 total = page.image.sizeInBytes();
     for (const QImage &image : sizes)
         total += image.sizeInBytes();
     return total;

@@ -95,7 +95,7 @@ public:
     void setHolding(bool on);
     bool holding() const { return m_holding; }
 
-    // Bytes held beside the page shown, and the most that may be.
+    // Bytes of pictures held beside the page shown, and the most that may be.
     qint64 bytesHeld() const;
     qint64 budget() const;
     // True while a worker has work (for tests).
