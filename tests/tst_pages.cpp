@@ -84,6 +84,18 @@ class TestPages : public QObject {
         };
     }
     void waitUntilIdle(const PageImages &pages) { QTRY_VERIFY(!pages.busy()); }
+    // The series opened in Fit To Window, in a window whose viewport is
+    // `side` pixels square.
+    void openFittedInSquareViewport(int side)
+    {
+        w = WindowFixtures::windowWithoutStartup();
+        w->chkFitToWindow->setChecked(true);
+        const QSize target(w->width() + side - w->PicImage->width() - w->vsImage->width(),
+                           w->height() + side - w->PicImage->height() - w->hsImage->height());
+        w->resize(target);
+        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
+        WindowFixtures::openSeries(*w, series, 0);
+    }
     void show(qint16 page) { w->ShowPage(w->PageIndex = page); }
 
 private slots:
@@ -201,14 +213,8 @@ private slots:
         const QImage page = finelines(QSize(1500, 1500));
         QDir().mkpath(series + QStringLiteral("/Ch1"));
         QVERIFY(page.save(series + QStringLiteral("/Ch1/lines.bmp")));
-        w = WindowFixtures::windowWithoutStartup();
-        w->chkFitToWindow->setChecked(true);
         // A viewport of 300 x 300 pixels: the page at a fifth of its size.
-        const QSize target(w->width() + 300 - w->PicImage->width() - w->vsImage->width(),
-                           w->height() + 300 - w->PicImage->height() - w->hsImage->height());
-        w->resize(target);
-        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
-        WindowFixtures::openSeries(*w, series, 0);
+        openFittedInSquareViewport(300);
         QCOMPARE(w->Image1->size(), QSize(300, 300));
         const QImage painted = w->Image1->grab().toImage();
         const QImage reference = page.scaled(300, 300, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -257,13 +263,7 @@ private slots:
         QVERIFY(page.save(path, "JPEG", 92));
         const QImage whole = LoadPicture(path);
 
-        w = WindowFixtures::windowWithoutStartup();
-        w->chkFitToWindow->setChecked(true);
-        const QSize target(w->width() + 300 - w->PicImage->width() - w->vsImage->width(),
-                           w->height() + 300 - w->PicImage->height() - w->hsImage->height());
-        w->resize(target);
-        QTRY_COMPARE(w->LastWidth, Twips::fromPixels(target.width()));
-        WindowFixtures::openSeries(*w, series, 0);
+        openFittedInSquareViewport(300);
         QCOMPARE(w->Image1->size(), QSize(200, 300));
         // Measured at its natural size, decoded at an eighth of it.
         QCOMPARE(w->Image2->size(), QSize(1600, 2400));
