@@ -200,24 +200,38 @@ void PageImages::prepareSizes(const PageSource &source, const QList<QSize> &size
             wanted << size;
     if (wanted.isEmpty())
         return;
-    // Ahead of pages decoded ahead: the reader may zoom any moment.
-    m_pool->start([this, source, picture, wanted] {
-        QHash<quint64, QImage> made;
-        for (const QSize size : wanted)
-            made.insert(sizeKey(size), shrunk(picture, size));
-        QMetaObject::invokeMethod(
-            this,
-            [this, source, picture, made] {
-                if (!(source == m_shownSource) || m_shown.page.image.cacheKey() != picture.cacheKey())
-                    return;
-                QHash<quint64, QImage> kept = made;
-                if (const auto shown = m_shown.sizes.constFind(sizeKey(m_shownSize));
-                    shown != m_shown.sizes.cend())
-                    kept.insert(shown.key(), shown.value());
-                m_shown.sizes = kept;
-            },
-            Qt::QueuedConnection);
-    }, 1);
+    // After the paint, as work ahead is.
+    QMetaObject::invokeMethod(
+        this, [this, source, picture, wanted] { shrinkAhead(source, picture, wanted); },
+        Qt::QueuedConnection);
+}
+
+void PageImages::shrinkAhead(const PageSource &source, const QImage &picture,
+                             const QList<QSize> &sizes)
+{
+    // Before pages decoded ahead: the reader may zoom any moment.
+    constexpr int beforeDecoding = 1;
+    m_pool->start(
+        [this, source, picture, sizes] {
+            QHash<quint64, QImage> made;
+            for (const QSize size : sizes)
+                made.insert(sizeKey(size), shrunk(picture, size));
+            QMetaObject::invokeMethod(
+                this, [this, source, picture, made] { keepSizes(source, picture, made); },
+                Qt::QueuedConnection);
+        },
+        beforeDecoding);
+}
+
+void PageImages::keepSizes(const PageSource &source, const QImage &picture,
+                           const QHash<quint64, QImage> &made)
+{
+    if (!(source == m_shownSource) || m_shown.page.image.cacheKey() != picture.cacheKey())
+        return; // another page is shown by now
+    QHash<quint64, QImage> kept = made;
+    if (const auto shown = m_shown.sizes.constFind(sizeKey(m_shownSize)); shown != m_shown.sizes.cend())
+        kept.insert(shown.key(), shown.value());
+    m_shown.sizes = kept;
 }
 
 void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
@@ -236,7 +250,23 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
     for (auto it = m_ahead.begin(); it != m_ahead.end();)
         it = serves(it->page, m_reduceTo) ? std::next(it) : m_ahead.erase(it);
     trimTo(budget());
-    startNext();
+    startSoon();
+}
+
+void PageImages::startSoon()
+{
+    // Once the window has painted the page just shown: the workers would
+    // otherwise take the cores from that paint.
+    if (m_startPending)
+        return;
+    m_startPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_startPending = false;
+            startNext();
+        },
+        Qt::QueuedConnection);
 }
 
 void PageImages::dropAhead()
@@ -272,7 +302,7 @@ qint64 PageImages::budget() const
 
 bool PageImages::busy() const
 {
-    return !m_running.isEmpty();
+    return m_startPending || !m_running.isEmpty();
 }
 
 void PageImages::startNext()

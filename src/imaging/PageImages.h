@@ -98,7 +98,7 @@ public:
     // Bytes of pictures held beside the page shown, and the most that may be.
     qint64 bytesHeld() const;
     qint64 budget() const;
-    // True while a worker has work (for tests).
+    // True while a worker has work, or is about to (for tests).
     bool busy() const;
 
 private:
@@ -111,6 +111,10 @@ private:
     struct Job;
 
     void startNext();
+    void startSoon();
+    void shrinkAhead(const PageSource &source, const QImage &picture, const QList<QSize> &sizes);
+    void keepSizes(const PageSource &source, const QImage &picture,
+                   const QHash<quint64, QImage> &made);
     void finished(const std::shared_ptr<Job> &job);
     void trimTo(qint64 limit, qsizetype keepFirst = 0);
     // What a page decoded ahead is reckoned to take: a picture the size of
@@ -130,4 +134,5 @@ private:
     ShownSize m_reduceTo;
     QList<std::shared_ptr<Job>> m_running;
     bool m_holding = true;
+    bool m_startPending = false;
 };
