@@ -241,6 +241,21 @@ private slots:
         waitUntilIdle(pages);
         QCOMPARE(decodes.load(), 2);
         QVERIFY(pages.find(files[1]) && !pages.find(files[1])->isReduced());
+
+        // A page of a format that decodes only whole is held ahead shrunk
+        // to the size it is fitted to, and only for that size.
+        const QString png = series + QStringLiteral("/p3.png");
+        QVERIFY(finelines(QSize(900, 900)).save(png));
+        const PageSource third = PageSource::of(png);
+        const ShownSize fitted = [](QSize natural) { return natural / 3; };
+        pages.decodeAhead({third}, countingDecoder(), fitted, fitted);
+        waitUntilIdle(pages);
+        const std::optional<PagePicture> shrunk = pages.find(third, fitted);
+        QVERIFY(shrunk);
+        QCOMPARE(shrunk->natural, QSize(900, 900));
+        QCOMPARE(shrunk->image, finelines(QSize(900, 900)).scaled(300, 300, Qt::IgnoreAspectRatio,
+                                                                   Qt::SmoothTransformation));
+        QVERIFY(!pages.find(third) && !pages.find(third, quarter));
     }
 
     void fittedJpegPageIsDecodedReducedAndWholeWhenZoomed()

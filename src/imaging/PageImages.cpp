@@ -36,13 +36,15 @@ QImage shrunk(const QImage &picture, QSize size)
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-// True when the picture is what decoding its page for `reduceTo` gives now.
+// True when the picture is what decoding its page for `reduceTo` gives now,
+// or, when fitting, that shrunk to the size it is shown at.
 bool serves(const PagePicture &page, const ShownSize &reduceTo)
 {
-    const QSize decoded = page.reducible && reduceTo
-                              ? reducedDecodeSize(page.natural, reduceTo(page.natural))
-                              : page.natural;
-    return page.image.size() == decoded;
+    if (!reduceTo)
+        return page.image.size() == page.natural;
+    const QSize shown = reduceTo(page.natural);
+    const QSize decoded = page.reducible ? reducedDecodeSize(page.natural, shown) : page.natural;
+    return page.image.size() == decoded || page.image.size() == shown;
 }
 
 } // namespace
@@ -90,6 +92,12 @@ struct PageImages::Job {
                 if (shrinks(picture.image, size))
                     sized = shrunk(picture.image, size);
             }
+            // Fitted to the window, a page is shown at that one size until
+            // the window changes: only the shrunk picture is kept.
+            if (ok && reduceTo && !sized.isNull()) {
+                picture.image = sized;
+                sized = QImage();
+            }
         } catch (...) {
             // Reported when the page is shown, as any page that fails.
             ok = false;
@@ -100,10 +108,7 @@ struct PageImages::Job {
 
 qint64 PageImages::Held::bytes() const
 {
-    // Pictures only: the bytes an archive page was read from are a tenth
-    // of its picture, and counting them would leave a budget of three
-    // pictures room for two.
-    qint64 total = page.image.sizeInBytes();
+    qint64 total = page.image.sizeInBytes() + file.size();
     for (const QImage &image : sizes)
         total += image.sizeInBytes();
     return total;
@@ -297,7 +302,11 @@ qint64 PageImages::bytesHeld() const
 
 qint64 PageImages::budget() const
 {
-    return std::min(kMostBytes, kMostPages * qint64(m_shown.page.image.sizeInBytes()));
+    // Pages the size of the one shown, with the bytes an archive page was
+    // read from (reckoned the same way for a page ahead, so that the
+    // budget's pages do fit it).
+    return std::min(kMostBytes,
+                    kMostPages * (m_shown.page.image.sizeInBytes() + m_shown.file.size()));
 }
 
 bool PageImages::busy() const
@@ -376,7 +385,7 @@ void PageImages::trimTo(qint64 limit, qsizetype keepFirst)
 qint64 PageImages::pageBytes() const
 {
     const QImage &picture = m_shown.page.image;
-    qint64 bytes = picture.sizeInBytes();
+    qint64 bytes = picture.sizeInBytes() + m_shown.file.size();
     if (m_display) {
         const QSize size = m_display(m_shown.page.natural);
         if (shrinks(picture, size))

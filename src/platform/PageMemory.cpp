@@ -13,8 +13,9 @@ namespace PageMemory {
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
-// Enough for three 1600 x 2400 pages; a larger page is never kept.
-constexpr size_t kMostKept = size_t(48) << 20;
+// Enough for the two 1600 x 2400 pages the workers decode at once; a larger
+// page is never kept.
+constexpr size_t kMostKept = size_t(32) << 20;
 
 struct Block {
     void *start;
