@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <future>
+#include <utility>
 
 namespace {
 
@@ -242,13 +243,16 @@ void PageImages::keepSizes(const PageSource &source, const QImage &picture,
 void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
                              DisplaySize display, ShownSize reduceTo)
 {
-    m_wanted.clear();
-    m_noRoom.clear();
+    const QList<PageSource> before = std::exchange(m_wanted, {});
     if (!m_holding)
         return;
     for (const PageSource &source : sources)
         if (source.isValid() && !(source == m_shownSource) && !m_wanted.contains(source))
             m_wanted.append(source);
+    // A redisplay of the same page (a resize, a zoom step) wants the same
+    // pages: what was let go for room then still does not fit.
+    if (m_wanted != before)
+        m_noRoom.clear();
     m_decoder = std::move(decoder);
     m_display = std::move(display);
     m_reduceTo = std::move(reduceTo);
