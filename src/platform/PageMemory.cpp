@@ -13,6 +13,8 @@ namespace PageMemory {
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
+// Pictures smaller than this are left to the usual allocation.
+constexpr size_t kSmallest = size_t(4) << 20;
 // Enough for the two 1600 x 2400 pages the workers decode at once; a larger
 // page is never kept.
 constexpr size_t kMostKept = size_t(32) << 20;
@@ -97,6 +99,10 @@ QImage picture(QSize size, QImage::Format format)
     if (lineBytes > std::numeric_limits<int>::max() / 2
         || lineBytes > std::numeric_limits<qint64>::max() / size.height())
         return QImage();
+    // A small picture costs little to fault in, and would waste most of a
+    // huge page: the usual allocation serves it.
+    if (lineBytes * size.height() < qint64(kSmallest))
+        return QImage(size, format);
     Block *block = takeBlock(roundedUp(size_t(lineBytes * size.height())));
     if (!block)
         return QImage();

@@ -9,7 +9,7 @@
 // way costs more than decoding the picture; so page pictures are given
 // memory in huge pages where the system offers them, and a few buffers of
 // pictures let go are kept for the next ones (pages of a chapter tend to be
-// one size).
+// one size). Small pictures are made as any other.
 namespace PageMemory {
 
 // An uninitialised picture of this size and format, or a null one when the
