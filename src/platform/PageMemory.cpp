@@ -15,9 +15,9 @@ namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
 // Pictures smaller than this are left to the usual allocation.
 constexpr size_t kSmallest = size_t(4) << 20;
-// Enough for the two 1600 x 2400 pages the workers decode at once; a larger
-// page is never kept.
-constexpr size_t kMostKept = size_t(32) << 20;
+// Enough for one 1600 x 2400 page: paging lets go of about one picture for
+// each one it makes. A larger page is never kept.
+constexpr size_t kMostKept = size_t(16) << 20;
 
 struct Block {
     void *start;
