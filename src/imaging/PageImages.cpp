@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <future>
 #include <utility>
 
@@ -18,6 +20,12 @@ constexpr int kMostPages = 3;
 // Pages decoded at once: the machine's two cores decode while the window
 // shows, so a burst of paging outruns a single decoder.
 constexpr int kWorkers = 2;
+// Shrinking for the next zoom steps waits this long after a page is shown.
+// The window paints a few milliseconds after it is asked to (the platform
+// gathers events first), and the shrink, spread over every core, would
+// otherwise take them from that paint. Decoding ahead does not wait: while
+// the reader pages fast, the next pages are needed sooner than that.
+constexpr std::chrono::milliseconds kAfterPaint(10);
 
 quint64 sizeKey(QSize size)
 {
@@ -206,10 +214,8 @@ void PageImages::prepareSizes(const PageSource &source, const QList<QSize> &size
             wanted << size;
     if (wanted.isEmpty())
         return;
-    // After the paint, as work ahead is.
-    QMetaObject::invokeMethod(
-        this, [this, source, picture, wanted] { shrinkAhead(source, picture, wanted); },
-        Qt::QueuedConnection);
+    QTimer::singleShot(kAfterPaint, this,
+                       [this, source, picture, wanted] { shrinkAhead(source, picture, wanted); });
 }
 
 void PageImages::shrinkAhead(const PageSource &source, const QImage &picture,
@@ -264,8 +270,8 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
 
 void PageImages::startSoon()
 {
-    // Once the window has painted the page just shown: the workers would
-    // otherwise take the cores from that paint.
+    // From the event queue, once ShowPage has done all it does for the page
+    // just shown, rather than in the middle of it.
     if (m_startPending)
         return;
     m_startPending = true;
