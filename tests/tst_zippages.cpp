@@ -113,6 +113,8 @@ private slots:
         QTest::newRow("brackets in the folder part, same bare name")
             << Names{"a[1]/x.jpg", "a(1)/x.jpg"} << "a[1]/x.jpg" << none << "jpg" << temp;
         QTest::newRow("member missing") << Names{"a.jpg"} << "b.jpg" << temp << "" << none;
+        // Nothing to write under the last part of the name: refused unread.
+        QTest::newRow("name ends in ..") << Names{"Vol/.."} << "Vol/.." << none << "" << none;
     }
 
     void extractPage()
