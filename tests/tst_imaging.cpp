@@ -1,5 +1,6 @@
 #include "imaging/modFreeImage.h"
 #include "platform/PageMemory.h"
+#include "platform/PictureControls.h"
 #include "platform/PictureLoader.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
@@ -294,6 +295,37 @@ private slots:
         QVERIFY(PageMemory::bytesKept() > 0 && PageMemory::bytesKept() <= PageMemory::mostBytesKept());
         QCOMPARE(PageMemory::picture(QSize(3, 2), QImage::Format_Grayscale8).bytesPerLine(), 4);
         QVERIFY(PageMemory::picture(QSize(0, 5), QImage::Format_RGB32).isNull());
+    }
+
+    void stretchedPictureShowsTheBackgroundOnlyThroughItsTransparency()
+    {
+        // The control skips painting what lies behind an opaque picture;
+        // behind a transparent pixel that must still show.
+        QWidget back;
+        back.setAutoFillBackground(true);
+        QPalette palette = back.palette();
+        palette.setColor(QPalette::Window, Qt::red);
+        back.setPalette(palette);
+        back.resize(40, 40);
+        ImageControl control(&back);
+        control.setStretch(true);
+        control.setGeometry(0, 0, 40, 40);
+        back.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&back));
+
+        QImage picture(2, 2, QImage::Format_ARGB32);
+        picture.fill(Qt::blue);
+        picture.setPixel(1, 1, qRgba(0, 0, 0, 0));
+        control.setPicture(picture);
+        QImage shown = back.grab().toImage();
+        QCOMPARE(shown.pixelColor(5, 5), QColor(Qt::blue));
+        QCOMPARE(shown.pixelColor(35, 35), QColor(Qt::red));
+
+        control.setPicture(picture.convertToFormat(QImage::Format_RGB32));
+        shown = back.grab().toImage();
+        QCOMPARE(shown.pixelColor(35, 35), QColor(Qt::black));
+        control.clearPicture();
+        QCOMPARE(back.grab().toImage().pixelColor(35, 35), QColor(Qt::red));
     }
 
     void decodesOnSeveralThreadsAtOnce()

@@ -213,6 +213,7 @@ private:
     // ClearView emptied the view: PagoraFolder is no longer shown, so
     // choosing it again opens it rather than finding nothing changed.
     bool m_viewEmptied = false;
+    bool m_resizing = false; // inside a resize event
     // Counts the folder changes and emptied views, so a command can tell
     // that the folder box's validation changed what it was about to show.
     quint64 m_viewChanges = 0;

@@ -206,6 +206,11 @@ void frmMain::ShowPage(qint16 &PageNumber)
             m_pages->prepareSizes(source, {zoomedSize(picture.natural, ZoomFactor + 0.2 * ZoomFactor),
                                            zoomedSize(picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
         PicImage->setFocus();
+        // Painted now rather than at the next update pass: the page is what
+        // the reader waits for, and saving the position can follow it. A
+        // resized window is repainted whole as soon as its resize is done.
+        if (!m_resizing)
+            Image1->repaint();
         saveReadingPosition();
         decodeAheadFrom(n);
     } catch (const PlatformError &error) {

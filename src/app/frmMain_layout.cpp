@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QWindowStateChangeEvent>
 
@@ -103,6 +104,7 @@ void frmMain::Form_Resize()
 void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    const QScopedValueRollback resizing(m_resizing, true);
     Form_Resize();
 }
 

@@ -68,6 +68,7 @@ ImageControl::ImageControl(QWidget *parent) : QWidget(parent)
 void ImageControl::setStretch(bool stretch)
 {
     m_stretch = stretch;
+    markOpaque();
     update();
 }
 
@@ -76,12 +77,22 @@ void ImageControl::setPicture(const QImage &picture)
     m_picture = picture;
     if (!m_stretch && !m_picture.isNull())
         resize(m_picture.size());
+    markOpaque();
     update();
+}
+
+void ImageControl::markOpaque()
+{
+    // A stretched picture covers the whole control: when it has no
+    // transparency, what lies behind it need not be painted first.
+    setAttribute(Qt::WA_OpaquePaintEvent,
+                 m_stretch && !m_picture.isNull() && !m_picture.hasAlphaChannel());
 }
 
 void ImageControl::clearPicture()
 {
     m_picture = QImage();
+    markOpaque();
     update();
 }
 

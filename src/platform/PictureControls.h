@@ -56,6 +56,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void markOpaque();
+
     QImage m_picture;
     bool m_stretch = false;
 };
