@@ -23,7 +23,8 @@ qint16 pageFromText(const QString &text)
 
 SavedPosition parseSavedPosition(const QString &value)
 {
-    const qsizetype split = value.indexOf(kSeparator);
+    // At the last mark: a chapter's own name may hold one.
+    const qsizetype split = value.lastIndexOf(kSeparator);
     if (split < 0)
         return {value, 1};
     return {value.left(split), pageFromText(value.mid(split + kSeparator.size()))};
