@@ -44,7 +44,10 @@ class TestStartup : public QObject {
             settings.write(section, key, value);
         settings.sync();
     }
-    void startIn(const QString &folder) { store("General", {{"ChapterDirectory", folder}}), start(); }
+    void startIn(const QString &folder, const QString &commandLine = QString())
+    {
+        store("General", {{"ChapterDirectory", folder}}), start(commandLine);
+    }
     QString stored(const QString &key) { return SettingsStore().read("General", key, "<missing>"); }
 
     void start(const QString &commandLine = QString())
@@ -389,15 +392,31 @@ private slots:
         QVERIFY(w->RCMenu->isEnabled());
     }
 
-    void commandLineFolderOpensAfterStartUp_data() { yesNo("exists", "good folder", "missing folder"); }
+    void commandLineFolderOpensAfterStartUp_data()
+    {
+        QTest::addColumn<QString>("argument"); // under the test's root
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("good folder") << "b" << true;
+        QTest::newRow("missing folder") << "missing" << false;
+        QTest::newRow("folder without chapters") << "b/Ch001" << false;
+        QTest::newRow("a file") << "b/Ch001/1.jpg" << false;
+    }
     void commandLineFolderOpensAfterStartUp()
     {
-        QFETCH(bool, exists);
-        const QString b = series("b");
+        QFETCH(QString, argument);
+        QFETCH(bool, opens);
+        const QString a = series("a"), b = series("b");
         store("PagoraDirs", {{b, "Ch002^^ 3"}});
-        start(exists ? b.chopped(1) : root + "/missing");
-        QCOMPARE(boxes(), exists ? QStringList() : QStringList{"Invalid Directory: Please specify a valid directory"});
-        QCOMPARE(w->PagoraFolder + ' ' + position(), exists ? b + " Ch002 3" : "  0");
+        store("General", {{"LastChapter", "Ch003"}, {"Lastpage", "4"}});
+        startIn(a, root + '/' + argument);
+        QCOMPARE(boxes(), opens ? QStringList() : QStringList{"Invalid Directory: Please specify a valid directory"});
+        // A folder that cannot be used leaves the reader, and what it
+        // stores at exit, where start-up put it.
+        QCOMPARE(w->PagoraFolder + ' ' + position(), opens ? b + " Ch002 3" : a + " Ch003 4");
+        QCOMPARE(w->cboPagoraDir->currentText(), opens ? b : a);
+        w->close();
+        QCOMPARE((QStringList{stored("ChapterDirectory"), stored("LastChapter"), stored("LastPage")}),
+                 opens ? QStringList({b, "Ch002", "3"}) : QStringList({a, "Ch003", "4"}));
     }
 
     // The empty view of a first run ends with the first folder typed, and

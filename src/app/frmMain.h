@@ -124,6 +124,8 @@ public:
 
     // Chapters and pages.
     void GetChapterNames(const QString &FolderPath);
+    QStringList chapterEntriesOf(const QString &FolderPath);
+    bool hasChapters(const QString &FolderPath);
     void LoadChapterList(const QString &FolderPath);
     void cboChapters_Click();
     void BuildFolderPageList();
@@ -185,6 +187,7 @@ private:
     void previousChapter();
     void forwardMouse(QMouseEvent *event, void (frmMain::*handler)(int, int, float, float));
     void runStartup();
+    void openFolderArgument(const QString &folder);
     void restoreSavedPosition(const QString &saved);
     void selectFolderItem(int index);
     void selectChapter(int index);

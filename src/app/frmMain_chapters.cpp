@@ -22,6 +22,11 @@ void frmMain::GetChapterNames(const QString &FolderPath)
 {
     if (!fileSys().folderExists(FolderPath))
         return;
+    ChapterNames = chapterEntriesOf(FolderPath);
+}
+
+QStringList frmMain::chapterEntriesOf(const QString &FolderPath)
+{
 
     QStringList archives;
     DirectorySearch search;
@@ -33,7 +38,13 @@ void frmMain::GetChapterNames(const QString &FolderPath)
     for (const FsFolder &folder : fileSys().getFolder(FolderPath).subFolders())
         subFolders.append(folder.name());
 
-    ChapterNames = ChapterCatalogue::chapterEntries(subFolders, archives);
+    return ChapterCatalogue::chapterEntries(subFolders, archives);
+}
+
+bool frmMain::hasChapters(const QString &FolderPath)
+{
+    // The entries end with an empty one.
+    return chapterEntriesOf(FolderPath).size() > 1;
 }
 
 void frmMain::LoadChapterList(const QString &FolderPath)

@@ -67,10 +67,23 @@ void frmMain::Form_Activate()
     StartupDone = true;
     runStartup();
     if (!m_folderAfterStartup.isEmpty()) {
-        cboPagoraDir->setEditText(m_folderAfterStartup);
+        const QString folder = withSlash(m_folderAfterStartup);
         m_folderAfterStartup.clear();
-        cboPagoraDir_Validate();
+        openFolderArgument(folder);
     }
+}
+
+void frmMain::openFolderArgument(const QString &folder)
+{
+    // A folder that cannot be read as a series gets the box a typed one
+    // gets, but the reader stays where start-up put it: the place it
+    // stores at exit is the one it was given, not an empty one.
+    if (!fileSys().folderExists(folder) || !hasChapters(folder)) {
+        showInvalidDirectory();
+        return;
+    }
+    cboPagoraDir->setEditText(folder);
+    cboPagoraDir_Validate();
 }
 
 void frmMain::OpenFolderAfterStartup(const QString &folder)
