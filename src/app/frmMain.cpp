@@ -78,15 +78,21 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this,
-            [this](QWidget *old, QWidget *now) { onFocusChanged(old, now); });
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this,
+                           [this](QWidget *old, QWidget *now) { onFocusChanged(old, now); });
 
     resize(Twips::toPixels(kDesignClientWidth),
            Twips::toPixels(kDesignClientHeight) + menuBar()->sizeHint().height());
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The focus moves on while QWidget's destructor takes the controls
+    // down, after this window's own part is gone: stop listening first.
+    disconnect(m_focusWatch);
+    qApp->removeEventFilter(this);
+}
 
 void frmMain::createControls()
 {

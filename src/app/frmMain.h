@@ -217,6 +217,7 @@ private:
     // choosing it again opens it rather than finding nothing changed.
     bool m_viewEmptied = false;
     bool m_resizing = false; // inside a resize event
+    QMetaObject::Connection m_focusWatch;
     // Counts the folder changes and emptied views, so a command can tell
     // that the folder box's validation changed what it was about to show.
     quint64 m_viewChanges = 0;
