@@ -108,6 +108,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("declared over 1 GiB") << "declares 3221225472" << Error::TooLarge
                                              << "too large";
+        QTest::newRow("declared over 512 MiB") << "declares 629145600" << Error::TooLarge
+                                               << "too large";
         QTest::newRow("more data than declared") << "declares 1000" << Error::Damaged
                                                  << "damaged member";
         QTest::newRow("less data than declared") << "declares 200000" << Error::Damaged

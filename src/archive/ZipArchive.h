@@ -35,7 +35,7 @@ class ZipArchive {
 public:
     // No member is ever read into memory beyond this size, whatever it
     // declares, so a hostile archive cannot exhaust memory or disk.
-    static constexpr qint64 MemberSizeLimit = qint64(1) << 30;
+    static constexpr qint64 MemberSizeLimit = qint64(512) << 20; // 512 MiB
 
     // Asked for the password of an encrypted member whose password is not
     // yet known (memberName as stored); nullopt declines.

@@ -19,7 +19,7 @@ inline constexpr int ZipNameSlots = 100;
 
 // Members larger than this are never extracted, whatever they declare, so a
 // hostile archive cannot fill the disk.
-inline constexpr qint64 ZipMemberSizeLimit = qint64(1) << 30;
+inline constexpr qint64 ZipMemberSizeLimit = qint64(512) << 20;
 
 // What the password callback may return.
 inline constexpr int ZipPasswordGiven = 0;
