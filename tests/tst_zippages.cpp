@@ -112,6 +112,8 @@ private slots:
             << Names{"page[1].jpg", "page(1).jpg"} << "page[1].jpg" << none << "jpg" << temp;
         QTest::newRow("brackets in the folder part, same bare name")
             << Names{"a[1]/x.jpg", "a(1)/x.jpg"} << "a[1]/x.jpg" << none << "jpg" << temp;
+        QTest::newRow("a name that reads as a wildcard")
+            << Names{"*.jpg", "a.jpg", "b.jpg"} << "*.jpg" << none << "jpg" << temp;
         QTest::newRow("member missing") << Names{"a.jpg"} << "b.jpg" << temp << "" << none;
         // Nothing to write under the last part of the name: refused unread.
         QTest::newRow("name ends in ..") << Names{"Vol/.."} << "Vol/.." << none << "" << none;
