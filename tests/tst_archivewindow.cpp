@@ -98,21 +98,34 @@ private slots:
         QCOMPARE(w->IsZipChapter, kFalse16);
     }
 
-    void damagedPageShowsTheArchiveBox()
+    // A member that can't be read says what the archive engine said; one
+    // read but not decoded, what the decoder said.
+    void failedPageShowsTheArchiveBox_data()
     {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("damaged member") << true;
+        QTest::newRow("member that is no picture") << false;
+    }
+    void failedPageShowsTheArchiveBox()
+    {
+        QFETCH(bool, damaged);
         const QString archive = series + QStringLiteral("/Ch001.zip");
-        QVERIFY(ZipFixtures::write(archive, {page("01.jpg", Qt::red), page("02.jpg", Qt::green)}));
-        QVERIFY(ZipFixtures::damageData(archive, "02.jpg"));
+        ZipFixtures::Member second = page("02.jpg", Qt::green);
+        if (!damaged)
+            second.content = QByteArray(4096, '\x5a');
+        QVERIFY(ZipFixtures::write(archive, {page("01.jpg", Qt::red), second}));
+        QVERIFY(!damaged || ZipFixtures::damageData(archive, "02.jpg"));
         openChapter(QStringLiteral("Ch001.zip"));
         show(2);
         QCOMPARE(prompts->shown.size(), 1);
         const MessageRequest box = prompts->shown.first().message;
         QCOMPARE(box.title, QStringLiteral("Error Accessing Page"));
-        QVERIFY(!modUnZip::ZipMessageText.isEmpty());
+        QCOMPARE(modUnZip::ZipMessageText.isEmpty(), !damaged);
+        const QString why = damaged ? QStringLiteral("\r\n\r\nZip Information: \r\n") + modUnZip::ZipMessageText
+                                    : QStringLiteral("\r\n\r\nError message was: 481 Invalid picture");
         QCOMPARE(box.text, QStringLiteral("Unable to load the requested page: 02.jpg\r\n from the image zip "
                                           "archive:")
-                               + archive + QStringLiteral("\r\n\r\nZip Information: \r\n")
-                               + modUnZip::ZipMessageText);
+                               + archive + why);
         QVERIFY(w->Image1->picture().isNull());
         QCOMPARE(w->lblPage->text(), QStringLiteral("Page 2 of 2"));
     }

@@ -281,6 +281,8 @@ void frmMain::reportPageFailure(int errorNumber, const QString &description,
                                 const QString &memberName)
 {
     const QString title = QStringLiteral("Error Accessing Page");
+    const QString reason = kCrLf + kCrLf + QStringLiteral("Error message was: ")
+                           + QString::number(errorNumber) + QLatin1Char(' ') + description;
     QString text;
     if (IsZipChapter) {
         text = QStringLiteral("Unable to load the requested page: ") + memberName + kCrLf
@@ -289,11 +291,12 @@ void frmMain::reportPageFailure(int errorNumber, const QString &description,
         if (!modUnZip::ZipMessageText.isEmpty())
             text += kCrLf + kCrLf + QStringLiteral("Zip Information: ") + kCrLf
                     + modUnZip::ZipMessageText;
+        // A member read whole but not decoded says why, as a folder page does.
+        if (errorNumber != 0)
+            text += reason;
     } else {
         text = QStringLiteral("Unable to load the requested page:") + PagoraFolder
-               + cboChapters->currentText() + QLatin1Char('/') + memberName + kCrLf + kCrLf
-               + QStringLiteral("Error message was: ") + QString::number(errorNumber)
-               + QLatin1Char(' ') + description;
+               + cboChapters->currentText() + QLatin1Char('/') + memberName + reason;
     }
     showMessage(title, text, PromptIcon::Information);
     // Never leave the previous page on screen under the new page's caption.
