@@ -162,12 +162,14 @@ private slots:
     {
         QTest::addColumn<QString>("way"); // "file", "memory" or "loader"
         QTest::addColumn<QString>("name"); // only "page.*" is written; "." is the folder itself
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("content"); // "->target" makes a symbolic link
         QTest::addColumn<int>("number");
         QByteArray random(4096, 0);
         QRandomGenerator(42).fillRange(reinterpret_cast<quint32 *>(random.data()), random.size() / 4);
         QTest::newRow("file: missing") << "file" << "gone.png" << QByteArray() << 53;
-        QTest::newRow("file: folder") << "file" << "." << QByteArray() << 53;
+        // Access fails as the loader's does.
+        QTest::newRow("file: folder") << "file" << "." << QByteArray() << 75;
+        QTest::newRow("file: link to a device") << "file" << "page.png" << QByteArray("->/dev/zero") << 481;
         QTest::newRow("file: not a picture") << "file" << "page.png" << QByteArray("not a picture\n") << 481;
         // Over the budget by a side: undecodable data, so 7 only from a header refusal.
         QTest::newRow("file: 70000 x 10") << "file" << "page.png" << announcing("PNG", 70000, 10) << 7;
@@ -178,6 +180,7 @@ private slots:
         QTest::newRow("memory: 20000 x 20000") << "memory" << "" << announcing("PNG", 20000, 20000) << 7;
         QTest::newRow("loader: missing") << "loader" << "gone.jpg" << QByteArray() << 53;
         QTest::newRow("loader: folder") << "loader" << "." << QByteArray() << 75;
+        QTest::newRow("loader: link to a device") << "loader" << "page.jpg" << QByteArray("->/dev/zero") << 481;
         QTest::newRow("loader: zero-byte GIF") << "loader" << "page.gif" << QByteArray() << 481;
         QTest::newRow("loader: random bytes") << "loader" << "page.png" << random << 481;
         QTest::newRow("loader: 65000 x 65000") << "loader" << "page.jpg" << announcing("JPEG", 65000, 65000) << 7;
@@ -189,7 +192,9 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(int, number);
         const QString path = TestEnvironment::freshFolder("bad") + '/' + name;
-        if (name.startsWith("page"))
+        if (content.startsWith("->"))
+            QVERIFY(QFile::link(QString::fromUtf8(content.mid(2)), path));
+        else if (name.startsWith("page"))
             SeriesFixtures::writeBytes(path, content);
 
         std::optional<PlatformError> error;

@@ -136,12 +136,18 @@ QImage DecodePngPage(const QString &path)
 {
     startLibrary();
     const QFileInfo info(path);
-    // Only a regular file: a folder is no page, and a pipe would block the
-    // library. Something the system can't open because its medium is gone
-    // is told apart, as the picture loader does.
+    // Refused with the numbers the picture loader gives: a folder, a missing
+    // file, one the system can't open.
+    if (info.isDir())
+        fail(ErrorNumber::PathFileAccessError);
+    if (!info.exists())
+        fail(ErrorNumber::FileNotFound);
+    if (const int error = pageOpenError(path))
+        fail(error);
+    // Only a regular file goes to the library: a pipe would block it, and a
+    // device holds no picture.
     if (!info.isFile())
-        fail(pageOpenError(path) == ErrorNumber::DiskNotReady ? ErrorNumber::DiskNotReady
-                                                              : ErrorNumber::FileNotFound);
+        fail(ErrorNumber::InvalidPicture);
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fmt = FreeImage_GetFileType(
         name.constData(), int(qMin<qint64>(info.size(), std::numeric_limits<int>::max())));
