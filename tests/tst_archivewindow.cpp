@@ -130,6 +130,34 @@ private slots:
         QCOMPARE(w->lblPage->text(), QStringLiteral("Page 2 of 2"));
     }
 
+    // A temporary folder that refuses the run's own folder: the page's box
+    // says where and why, nothing is written anywhere else, and the next
+    // page tries again.
+    void refusedTemporaryFolderIsNamedWithItsReason()
+    {
+        const QByteArray tmp = qgetenv("TMPDIR");
+        const QString notAFolder = series + QStringLiteral("/not-a-folder");
+        writeBytes(notAFolder, "a file where the temporary folder should be");
+        qputenv("TMPDIR", QFile::encodeName(notAFolder));
+        w = WindowFixtures::windowWithoutStartup();
+        qputenv("TMPDIR", tmp);
+        QCOMPARE(w->AppFolder, QString());
+        QVERIFY(ZipFixtures::write(series + QStringLiteral("/Ch001.zip"), {page("01.jpg", Qt::red), page("02.jpg", Qt::green)}));
+        const QStringList rootBefore = QDir(QStringLiteral("/")).entryList(QDir::AllEntries | QDir::Hidden);
+        qputenv("TMPDIR", QFile::encodeName(notAFolder));
+        openChapter(QStringLiteral("Ch001.zip"));
+        qputenv("TMPDIR", tmp);
+        QCOMPARE(prompts->shown.size(), 1);
+        QVERIFY2(prompts->shown.first().message.text.endsWith(
+                     QStringLiteral("error: 01.jpg  not extracted (cannot make a private folder in %1: Not a directory)\r\n")
+                         .arg(notAFolder)),
+                 qPrintable(prompts->shown.first().message.text));
+        QCOMPARE(QDir(QStringLiteral("/")).entryList(QDir::AllEntries | QDir::Hidden), rootBefore);
+        show(2);
+        QCOMPARE(prompts->shown.size(), 1);
+        QVERIFY(shows(Qt::green) && w->AppFolder.startsWith(QString::fromLocal8Bit(tmp)));
+    }
+
     // Pages 1, 2, 3 and 1 again of an encrypted chapter, the first question
     // answered as the row says and any later one cancelled. Boxes shown:
     // Q a question, E a failed page's box.

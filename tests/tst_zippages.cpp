@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using Names = QByteArrayList; // members of an archive
 using Files = QStringList;    // entries of a folder
 
@@ -142,6 +145,26 @@ private slots:
             QCOMPARE(bytes, QByteArray());
         }
         QCOMPARE(modUnZip::ZipMessageText.isEmpty(), !ext.isEmpty());
+    }
+
+    // A write cut short (here by the file size limit, as a full disk cuts
+    // it) names the system's reason and the folder, and leaves no part.
+    void pageFileWriteCutShortSaysWhy()
+    {
+        QVERIFY(ZipFixtures::write(archive, {ZipFixtures::file("big.jpg", QByteArray(3 << 20, 'x'))}));
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        rlimit small = unlimited;
+        small.rlim_cur = 1 << 20;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const QString ext = extractZipPage(fs, archive, QStringLiteral("big.jpg"), appFolder);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        QCOMPARE(ext, QString());
+        QVERIFY2(modUnZip::ZipMessageText.contains(
+                     QStringLiteral("big.jpg  not extracted (cannot write into %1: File too large)").arg(appFolder.chopped(1))),
+                 qPrintable(modUnZip::ZipMessageText));
+        QCOMPARE(QDir(appFolder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void extractPageFileErrorsPropagate()

@@ -187,6 +187,7 @@ private:
     void previousChapter();
     void forwardMouse(QMouseEvent *event, void (frmMain::*handler)(int, int, float, float));
     void runStartup();
+    bool haveRunFolder(const QString &memberName);
     void openFolderArgument(const QString &folder);
     void restoreSavedPosition(const QString &saved);
     void selectFolderItem(int index);

@@ -3,6 +3,7 @@
 #include "archive/ZipPages.h"
 #include "archive/modUnZip.h"
 #include "platform/FileSystem.h"
+#include "platform/PrivateRunFolder.h"
 #include "platform/Prompts.h"
 
 #include <QComboBox>
@@ -26,4 +27,20 @@ QString frmMain::ExtractZipPage(const QString &MemberName, QByteArray *PageBytes
 {
     return extractZipPage(fileSys(), PagoraFolder + cboChapters->currentText(), MemberName,
                           AppFolder, PageBytes);
+}
+
+bool frmMain::haveRunFolder(const QString &memberName)
+{
+    // Made at load; a TMPDIR that refused it then is tried again, and when
+    // it still refuses, the archive message says where and why.
+    if (!AppFolder.isEmpty())
+        return true;
+    m_runFolder = std::make_unique<PrivateRunFolder>();
+    AppFolder = m_runFolder->path();
+    if (!AppFolder.isEmpty())
+        return true;
+    modUnZip::ZipMessageText.clear();
+    sayInZipMessage(QStringLiteral("  error: %1  not extracted (%2)")
+                        .arg(memberName, m_runFolder->failure()));
+    return false;
 }

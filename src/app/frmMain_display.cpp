@@ -136,6 +136,10 @@ void frmMain::ShowPage(qint16 &PageNumber)
         // A page held already (decoded ahead, or shown before) is not read
         // again; an archive page still leaves its temporary page file, from
         // the bytes it was read from.
+        if (IsZipChapter && !haveRunFolder(memberName)) {
+            reportPageFailure(0, QString(), memberName);
+            return;
+        }
         std::optional<PagePicture> held = m_pages->find(source, reduceTo);
         QByteArray file = held ? m_pages->fileOf(source) : QByteArray();
         if (IsZipChapter && file.isEmpty())

@@ -4,6 +4,7 @@
 #include "catalogue/NameOrder.h"
 #include "platform/FileSystem.h"
 
+#include <QFileDevice>
 #include <QTemporaryFile>
 
 namespace {
@@ -26,15 +27,33 @@ void clearReadOnly(FsFile &file)
         file.setAttributes(attributes - FileAttribute::ReadOnly);
 }
 
-// One line of the archive message, as the extraction engine prints it.
 void say(const QString &line)
 {
-    const QByteArray bytes = line.toUtf8();
-    modUnZip::ZipPrintCallback(bytes.constData(), static_cast<unsigned long>(bytes.size()));
-    modUnZip::ZipPrintCallback("\n", 1);
+    sayInZipMessage(line);
+}
+
+// Writes every byte, or fails with the system's reason: a write cut short
+// (the disk filled up) sets no error, so the rest is tried to learn why.
+bool writeWhole(QFileDevice &file, const QByteArray &bytes)
+{
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return file.flush();
 }
 
 } // namespace
+
+void sayInZipMessage(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    modUnZip::ZipPrintCallback(bytes.constData(), static_cast<unsigned long>(bytes.size()));
+    // The line end goes on its own, as the print callback turns it into CR LF.
+    modUnZip::ZipPrintCallback("\n", 1);
+}
 
 QString ReplaceChars(const QString &text, const QString &pairs)
 {
@@ -144,6 +163,11 @@ QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QStrin
     const QString ext = zipPageExtension(memberName);
     if (ext.isEmpty())
         return {};
+    // Without the run's own folder the page is written nowhere else.
+    if (folder.isEmpty()) {
+        say(QStringLiteral("  error: %1  not extracted (no private folder to write it into)").arg(memberName));
+        return {};
+    }
     // The page file of this extension goes even when the page can't be read:
     // it belongs to another page.
     const QString temp = folder + QStringLiteral("/TempImage.") + ext;
@@ -158,7 +182,7 @@ QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QStrin
     // Write beside the page file and move it into place only when every
     // byte is down, so a failed write leaves no partial page.
     QTemporaryFile written(folder + QStringLiteral("/.unzip-XXXXXX"));
-    if (!written.open() || written.write(*bytes) != bytes->size() || !written.flush()) {
+    if (!written.open() || !writeWhole(written, *bytes)) {
         say(QStringLiteral("  error: %1  not extracted (cannot write into %2: %3)")
                 .arg(memberName, folder, written.errorString()));
         return {};

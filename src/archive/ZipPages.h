@@ -58,3 +58,6 @@ QString zipPageExtension(const QString &memberName);
 // that fails says so in modUnZip::ZipMessageText.
 QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QString &appFolder,
                          const QByteArray *bytes);
+
+// Adds one line to the archive message, as the extraction engine prints it.
+void sayInZipMessage(const QString &line);

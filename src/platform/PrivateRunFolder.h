@@ -13,7 +13,10 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     // The folder path ending with "/"; empty when it could not be made.
     QString path() const;
+    // Why it could not be made, naming the folder it was to be made in.
+    QString failure() const;
 
 private:
+    QString m_parent;
     QTemporaryDir m_dir;
 };
