@@ -19,6 +19,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QtTest>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -145,6 +146,31 @@ private slots:
         QFile file(TestEnvironment::settingsFile()); // saved, not only held in memory
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("LastPage=3"));
+    }
+
+    // A position that cannot be saved is told once a run; reading goes on,
+    // and the save that works again says nothing.
+    void unsavedPositionIsToldOnce()
+    {
+        makeFolderChapter(series, QStringLiteral("Ch001"),
+                          {QStringLiteral("p1.jpg"), QStringLiteral("p2.jpg"), QStringLiteral("p3.jpg")}, QSize(20, 20));
+        open(QStringLiteral("Ch001"));
+        const QString file = TestEnvironment::settingsFile();
+        QVERIFY(QFile::remove(file) && QDir().mkpath(file));
+        show(2);
+        show(3);
+        QCOMPARE(prompts->shown.size(), 1);
+        const MessageRequest box = prompts->shown.first().message;
+        QCOMPARE(std::tuple(box.title, box.icon, box.buttons),
+                 std::tuple(QStringLiteral("Settings Not Saved"), PromptIcon::Information, PromptButtons::OK));
+        QCOMPARE(box.text, QStringLiteral("The reading position could not be saved in the settings file ") + file
+                               + QStringLiteral("\r\n\r\nReason: a folder is in its place"));
+        QVERIFY(!w->Image1->picture().isNull());
+        QCOMPARE(w->lblPage->text(), QStringLiteral("Page 3 of 3"));
+        QVERIFY(QDir(file).removeRecursively());
+        show(2);
+        QCOMPARE(prompts->shown.size(), 1);
+        QCOMPARE(QSettings(file, QSettings::IniFormat).value(QStringLiteral("LastPage")).toString(), QStringLiteral("2"));
     }
 
     void failedPagesShowTheirBoxAndSaveNothing_data()

@@ -146,22 +146,37 @@ private slots:
         QCOMPARE(fileBytes(ini()).toLower().count("lastpage="), 1);
     }
 
+    void unwritableFileKeepsWritesForTheRun_data()
+    {
+        QTest::addColumn<bool>("folderInPlace"); // else a file where its folder should be
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a folder in the file's place") << true << "a folder is in its place";
+        QTest::newRow("a file in the folder's place") << false << "a file is in the place of its folder";
+    }
     void unwritableFileKeepsWritesForTheRun()
     {
-        QVERIFY(QDir().mkpath(ini())); // a folder where the file should be
+        QFETCH(bool, folderInPlace);
+        QFETCH(QString, reason);
+        const QString obstacle = folderInPlace ? ini() : QFileInfo(ini()).absolutePath();
+        QVERIFY(folderInPlace ? QDir().mkpath(obstacle) : writeFile(obstacle, "not a folder"));
+        QString why;
         {
             SettingsStore store;
             QCOMPARE(store.read(General, u"LastPage"_s, u"d"_s), u"d"_s);
             store.write(General, u"LastPage"_s, u"Ch002^^ 5"_s);
             store.write(Dirs, u"/c/Ünï code/"_s, u"4"_s);
-            store.sync();
-            QCOMPARE(store.status(), QSettings::AccessError);
+            QVERIFY(!store.sync(&why));
+            QCOMPARE(why, reason);
         }
         SettingsStore later;
-        later.sync(); // tried again, still refused, nothing lost
+        QVERIFY(!later.sync()); // tried again, still refused, nothing lost
         QCOMPARE(later.read(Dirs, u"/c/Ünï code/"_s, {}), u"4"_s);
         QCOMPARE(later.list(General), Pairs({{u"LastPage"_s, u"Ch002^^ 5"_s}}));
-        QVERIFY(QFileInfo(ini()).isDir());
+        // Once the way is clear, the writes held for the run are saved.
+        QVERIFY(folderInPlace ? QDir(obstacle).removeRecursively() : QFile::remove(obstacle));
+        QVERIFY(later.sync() && later.sync());
+        QVERIFY(moveToCopyOfFile());
+        QCOMPARE(SettingsStore().read(Dirs, u"/c/Ünï code/"_s, {}), u"4"_s);
     }
 
     void damagedFileKeepsWhatCanBeRead_data()

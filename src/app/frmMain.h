@@ -188,6 +188,7 @@ private:
     void forwardMouse(QMouseEvent *event, void (frmMain::*handler)(int, int, float, float));
     void runStartup();
     bool haveRunFolder(const QString &memberName);
+    void saveSettings();
     void openFolderArgument(const QString &folder);
     void restoreSavedPosition(const QString &saved);
     void selectFolderItem(int index);
@@ -219,6 +220,7 @@ private:
     bool m_viewEmptied = false;
     bool m_resizing = false; // inside a resize event
     QMetaObject::Connection m_focusWatch;
+    bool m_toldSettingsNotSaved = false;
     // Counts the folder changes and emptied views, so a command can tell
     // that the folder box's validation changed what it was about to show.
     quint64 m_viewChanges = 0;

@@ -404,7 +404,21 @@ void frmMain::saveReadingPosition()
     // Under the folder shown, never under whatever the folder box holds.
     settings.write(SettingsStore::FolderSection, PagoraFolder, position);
     settings.write(general, QStringLiteral("ChapterDirectory"), PagoraFolder);
-    settings.sync();
+    saveSettings();
+}
+
+void frmMain::saveSettings()
+{
+    // Reading goes on when the position cannot be saved; the reader is told
+    // once a run, and a later save that works says nothing.
+    QString why;
+    if (Settings().sync(&why) || m_toldSettingsNotSaved)
+        return;
+    m_toldSettingsNotSaved = true;
+    showMessage(QStringLiteral("Settings Not Saved"),
+                QStringLiteral("The reading position could not be saved in the settings file ")
+                    + Settings().fileName() + kCrLf + kCrLf + QStringLiteral("Reason: ") + why,
+                PromptIcon::Information);
 }
 
 void frmMain::ClearView()

@@ -184,7 +184,7 @@ void frmMain::Form_Unload()
     settings.write(kGeneral, QStringLiteral("LastChapter"), cboChapters->currentText());
     settings.write(kGeneral, QStringLiteral("LastPage"), QString::number(PageIndex));
     settings.write(kGeneral, QStringLiteral("ChapterDirectory"), PagoraFolder);
-    settings.sync();
+    saveSettings();
 
     // The temporary pages, then the run's private folder itself.
     if (!AppFolder.isEmpty() && ownFileSystem.folderExists(AppFolder)) {

@@ -2,9 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
 #include <QSet>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 // Damaged or unwritable files are left to QSettings, which already does what
 // we want (checked against Qt 6.4):
@@ -34,8 +38,54 @@ QHash<QString, QSettings *> &openFiles()
 
 bool g_closeRegistered = false;
 
+// Files with writes not yet saved. QSettings tells neither that nor whether a
+// save worked: its status keeps the first trouble of the run.
+QSet<QSettings *> &unsaved()
+{
+    static auto *files = new QSet<QSettings *>;
+    return *files;
+}
+
+// What tells one version of a file from the next. QSettings saves by writing
+// a new file and renaming it over the old one, so a save that worked always
+// leaves another file (inode) in place.
+struct FileStamp {
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+FileStamp stampOf(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    return {true, info.st_dev, info.st_ino};
+}
+
+// Why a file cannot be saved, as the system says it when the file is opened
+// for saving the way QSettings saves it.
+QString whyUnsaved(const QString &path)
+{
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    if (folder.exists() && !folder.isDir())
+        return QStringLiteral("a file is in the place of its folder");
+    if (!QDir().mkpath(folder.filePath()))
+        return QStringLiteral("its folder cannot be made");
+    if (info.isDir())
+        return QStringLiteral("a folder is in its place");
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        return probe.errorString();
+    probe.cancelWriting();
+    return QStringLiteral("it could not be written");
+}
+
 void closeOpenFiles()
 {
+    unsaved().clear();
     for (QSettings *settings : std::as_const(openFiles()))
         delete settings; // saves what is pending
     openFiles().clear();
@@ -152,6 +202,7 @@ void SettingsStore::write(const QString &section, const QString &key, const QStr
     if (section.isEmpty() || key.isEmpty())
         return;
     const QString prefix = groupPrefix(section);
+    unsaved().insert(m_settings);
     if (section == FolderSection) {
         m_settings->setValue(prefix + encodeFolder(key), value);
         return;
@@ -199,9 +250,22 @@ QList<QPair<QString, QString>> SettingsStore::list(const QString &section) const
     return pairs;
 }
 
-void SettingsStore::sync()
+bool SettingsStore::sync(QString *failure)
 {
+    if (!unsaved().contains(m_settings)) {
+        m_settings->sync(); // takes in changes made by others
+        return true;
+    }
+    const FileStamp before = stampOf(fileName());
     m_settings->sync();
+    const FileStamp after = stampOf(fileName());
+    if (after.regular && !(after == before)) {
+        unsaved().remove(m_settings);
+        return true;
+    }
+    if (failure)
+        *failure = whyUnsaved(fileName());
+    return false;
 }
 
 QString SettingsStore::fileName() const

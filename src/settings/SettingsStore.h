@@ -33,8 +33,9 @@ public:
     // empty when the section is missing.
     QList<QPair<QString, QString>> list(const QString &section) const;
     // Saves the writes made so far in one go (e.g. after the writes of one
-    // page shown). A file that cannot be written is tried again next time.
-    void sync();
+    // page shown). A file that cannot be written is tried again next time;
+    // false then, with the system's reason in *failure when asked for.
+    bool sync(QString *failure = nullptr);
 
     QString fileName() const;
     // The first trouble met with the file in this run (QSettings keeps it):
