@@ -88,11 +88,12 @@ private slots:
             QVERIFY2(shows(colours[p - 1]), qPrintable(QString::number(p)));
         }
         QVERIFY(prompts->shown.isEmpty());
-        // Only the page files, one per extension as the members spell it,
-        // stay in the run's folder; nothing is written beside the comics.
+        // Only the run's lock and the page files, one per extension as the
+        // members spell it, stay in the run's folder; nothing is written
+        // beside the comics.
         QStringList left = QDir(w->AppFolder).entryList(QDir::Files | QDir::Hidden);
         left.sort();
-        QCOMPARE(left, (QStringList{"TempImage.JPG", "TempImage.jpg"}));
+        QCOMPARE(left, (QStringList{".lock", "TempImage.JPG", "TempImage.jpg"}));
         QCOMPARE(QDir(series).entryList(QDir::Files), QStringList{QStringLiteral("B.zip")});
         w->cboChapters->setCurrentIndex(2);
         QCOMPARE(w->IsZipChapter, kFalse16);
