@@ -1,11 +1,14 @@
-// How the page path scales: sorting the largest chapter lists, and decoding
-// a large page once, as the page display does.
+// How the page path scales: sorting the largest chapter lists, decoding a
+// large page once, as the page display does, and saving the reading position
+// beside many saved series.
 #include "archive/ZipPages.h"
 #include "catalogue/NameOrder.h"
 #include "catalogue/PageList.h"
 #include "platform/PictureLoader.h"
+#include "settings/SettingsStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
@@ -61,6 +64,31 @@ void decodeLargeJpeg(benchmark::State &state)
         benchmark::DoNotOptimize(LoadPicture(path));
 }
 BENCHMARK(decodeLargeJpeg)->Unit(benchmark::kMillisecond);
+
+// Saving the position of a page shown, as the window does, in a settings
+// file that already holds this many series.
+void savePosition(benchmark::State &state)
+{
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
+    SettingsStore settings;
+    for (int i = 0; i < state.range(0); ++i)
+        settings.write(SettingsStore::FolderSection, QStringLiteral("/home/reader/Comics/Series %1/").arg(i),
+                       QStringLiteral("Chapter %1^^ %2").arg(i % 40).arg(i % 200 + 1));
+    settings.sync();
+    const QString folder = QStringLiteral("/home/reader/Comics/Series 7/");
+    int page = 0;
+    for (auto _ : state) {
+        const QString number = QString::number(++page % 300 + 1);
+        settings.write(QStringLiteral("General"), QStringLiteral("LastChapter"), QStringLiteral("Chapter 7"));
+        settings.write(QStringLiteral("General"), QStringLiteral("LastPage"), number);
+        settings.write(SettingsStore::FolderSection, folder, QStringLiteral("Chapter 7^^ ") + number);
+        settings.write(QStringLiteral("General"), QStringLiteral("ChapterDirectory"), folder);
+        if (!settings.sync())
+            state.SkipWithError("the settings were not saved");
+    }
+}
+BENCHMARK(savePosition)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
