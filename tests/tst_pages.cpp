@@ -374,6 +374,32 @@ private slots:
         QCOMPARE(held.last(), QStringLiteral("1"));
     }
 
+    void hugeArchiveMembersAreReadOnlyWhenShown()
+    {
+        // A page that decodes, padded to more than may be read ahead.
+        const auto jpeg = [](const QColor &colour, qint64 padding) {
+            QImage image(60, 90, QImage::Format_RGB32);
+            image.fill(colour);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "JPG");
+            return bytes + QByteArray(padding, '\0');
+        };
+        const QString zip = series + QStringLiteral("/Ch1.zip");
+        QVERIFY(ZipFixtures::write(zip, {ZipFixtures::file("1.jpg", jpeg(Qt::red, 0)),
+                                         ZipFixtures::file("2.jpg", jpeg(Qt::green, PageImages::MostFileBytesAhead)),
+                                         ZipFixtures::file("3.jpg", jpeg(Qt::blue, 0))}));
+        w = WindowFixtures::windowWithoutStartup();
+        WindowFixtures::openSeries(*w, series, 0);
+        waitUntilIdle(w->pageImages());
+        QVERIFY(!w->pageImages().find(PageSource::of(zip, QStringLiteral("2.jpg")), {}));
+        QVERIFY(w->pageImages().find(PageSource::of(zip, QStringLiteral("3.jpg")), {}));
+        show(2);
+        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(w->Image1->picture().pixelColor(10, 10).green() > 200);
+    }
+
     void pagesAheadFollowTheFilesAndTheChapter()
     {
         makeFolderChapter(series, QStringLiteral("Ch1"), {"p1.jpg", "p2.jpg", "p3.jpg"}, QSize(300, 450));

@@ -67,7 +67,8 @@ PageImages::Decoder decoderAheadOfTime(const QString &appFolder)
     return [appFolder](const PageSource &page, const ShownSize &reduceTo, QByteArray *file) {
         if (page.member.isEmpty())
             return decodePage(isPngPath(page.path), page.path, nullptr, reduceTo);
-        std::optional<QByteArray> bytes = readZipPage(page.path, page.member);
+        std::optional<QByteArray> bytes =
+            readZipPage(page.path, page.member, {}, nullptr, PageImages::MostFileBytesAhead);
         if (!bytes)
             throw PlatformError(ErrorNumber::InvalidPicture);
         *file = *bytes;

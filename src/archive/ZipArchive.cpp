@@ -175,8 +175,9 @@ bool ZipArchive::isSymbolicLink(qint64 index) const
     return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
 }
 
-std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &ask)
+std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &ask, qint64 sizeLimit)
 {
+    sizeLimit = qBound<qint64>(0, sizeLimit, MemberSizeLimit);
     m_error = Error::None;
     m_errorText.clear();
     zip_stat_t stat;
@@ -195,11 +196,11 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
         return std::nullopt;
     }
     const quint64 declared = stat.size;
-    if (declared > quint64(MemberSizeLimit)) {
+    if (declared > quint64(sizeLimit)) {
         fail(Error::TooLarge, QStringLiteral("  skipping: %1  too large (%2 bytes, the limit is %3)")
                                   .arg(name)
                                   .arg(declared)
-                                  .arg(MemberSizeLimit));
+                                  .arg(sizeLimit));
         return std::nullopt;
     }
 

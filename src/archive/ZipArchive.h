@@ -88,7 +88,9 @@ public:
     // is tried with the password remembered for this archive; when there is
     // none, or it fails at once, ask is asked (a null ask declines at once)
     // and a password that reads the member is remembered for the run.
-    std::optional<QByteArray> read(qint64 index, const PasswordPrompt &ask = {});
+    // A member declared larger than sizeLimit is refused unread.
+    std::optional<QByteArray> read(qint64 index, const PasswordPrompt &ask = {},
+                                   qint64 sizeLimit = MemberSizeLimit);
 
     Error error() const { return m_error; }
     // What failed, as one line for the archive message: the archive's path or

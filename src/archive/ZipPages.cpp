@@ -99,7 +99,8 @@ QStringList listZipPages(const QString &archivePath)
 }
 
 std::optional<QByteArray> readZipPage(const QString &archivePath, const QString &memberName,
-                                      const ZipArchive::PasswordPrompt &ask, QString *message)
+                                      const ZipArchive::PasswordPrompt &ask, QString *message,
+                                      qint64 sizeLimit)
 {
     const auto failed = [message](const QString &text) -> std::optional<QByteArray> {
         if (message)
@@ -112,7 +113,7 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
     const qint64 index = archive.indexOf(memberName);
     if (index < 0)
         return failed(QStringLiteral("caution: no member matches %1").arg(memberName));
-    std::optional<QByteArray> bytes = archive.read(index, ask);
+    std::optional<QByteArray> bytes = archive.read(index, ask, sizeLimit);
     if (!bytes)
         return failed(archive.errorText());
     return bytes;

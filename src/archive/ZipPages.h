@@ -35,7 +35,8 @@ QStringList listZipPages(const QString &archivePath);
 // archive message shows.
 std::optional<QByteArray> readZipPage(const QString &archivePath, const QString &memberName,
                                       const ZipArchive::PasswordPrompt &ask = {},
-                                      QString *message = nullptr);
+                                      QString *message = nullptr,
+                                      qint64 sizeLimit = ZipArchive::MemberSizeLimit);
 
 // Reads memberName from the archive as the page display does (a password is
 // asked through modUnZip's password callback, failures go to

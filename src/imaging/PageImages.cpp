@@ -20,6 +20,7 @@ constexpr int kMostPages = 3;
 // Pages decoded at once: the machine's two cores decode while the window
 // shows, so a burst of paging outruns a single decoder.
 constexpr int kWorkers = 2;
+static_assert(PageImages::MostFileBytesAhead * kWorkers <= kMostBytes);
 // Shrinking for the next zoom steps waits this long after a page is shown.
 // The window paints a few milliseconds after it is asked to (the platform
 // gathers events first), and the shrink, spread over every core, would

@@ -45,6 +45,10 @@ size_t qHash(const PageSource &source, size_t seed = 0);
 class PageImages : public QObject {
     Q_OBJECT
 public:
+    // An archive member larger than this is not read ahead: two of them
+    // read at once would take more than every page held together.
+    static constexpr qint64 MostFileBytesAhead = qint64(80) * 1024 * 1024;
+
     // Decodes a page on the worker, reduced as LoadPage() reduces it for
     // `reduceTo`; throws on failure. It may hand back the bytes the page was
     // read from (an archive page's), held with it.
