@@ -863,6 +863,10 @@ int main(int argc, char **argv)
 
     if (!generateInto.isEmpty())
         return BenchInputs::isGenerated(generateInto) || BenchInputs::generate(generateInto) ? 0 : 1;
+    // Before any input is written: --help prints and ends here.
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
 
     QTemporaryDir ownInputs(QString::fromStdString(environment.root()) + QStringLiteral("/inputs-XXXXXX"));
     g_inputs = inputs.isEmpty() ? ownInputs.path() : QDir(inputs).absolutePath();
@@ -874,9 +878,6 @@ int main(int argc, char **argv)
 
     FreeImage_Initialise(FALSE);
     registerBenchmarks();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     g_session.reset();
