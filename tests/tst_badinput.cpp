@@ -241,7 +241,9 @@ private slots:
                                               << box("symbolic link") << one;
         const ZipFixtures::Member noPicture = ZipFixtures::file("b.jpg", "no picture");
         QTest::newRow("*.jpg member") << "Ch.zip" << zip({ZipFixtures::file("*.jpg", jpg), noPicture}) << "" << two;
-        QTest::newRow("tab in a member's name") << "Ch.zip" << zip({ZipFixtures::file("a\tb.jpg", jpg)}) << "" << one;
+        // A TAB would split the name in the page list: the member is left out.
+        QTest::newRow("tab in a member's name")
+            << "Ch.zip" << zip({ZipFixtures::file("a\tb.jpg", "no picture"), ZipFixtures::file("c.jpg", jpg)}) << "" << one;
         // libzip writes no two members of one name: the second is renamed in place.
         const auto rename = [](const QString &zip) { writeBytes(zip, fileContent(zip).replace("b.jpg", "a.jpg")); };
         QTest::newRow("duplicate names") << "Ch.zip" << zip({ZipFixtures::file("a.jpg", jpg), noPicture}, rename)
@@ -277,7 +279,7 @@ private slots:
         QTest::newRow("settings: a pipe as the file") << "" << Make([this] {
             QVERIFY(QDir().mkpath(config + "/SorvikViewer") && mkfifo(QFile::encodeName(ini()), 0600) == 0);
             valve = std::make_unique<PipeValve>(ini());
-        }) << "" << "";
+        }) << "Settings Not Saved: it is not a regular file" << "";
     }
     void badInput()
     {
@@ -323,8 +325,6 @@ private slots:
             if (!shown.isInput)
                 seen << shown.message.title + ": "
                             + (!reason.isEmpty() && shown.message.text.contains(reason) ? reason : shown.message.text);
-        QEXPECT_FAIL("tab in a member's name", "the page list is TAB-separated: the member is listed as b.jpg, "
-                     "which the archive does not hold", Continue);
         QCOMPARE(seen, expected);
 
         const QString runFolder = w->AppFolder;
@@ -334,8 +334,6 @@ private slots:
         QCOMPARE(rootFolder(), slash);
         SettingsStore().sync();
         QCOMPARE(otherPosition(), position);
-        QEXPECT_FAIL("settings: a pipe as the file", "the settings file is opened with a blocking read even when a "
-                     "pipe is in its place: without the valve the start-up hangs", Continue);
         QCOMPARE(valve ? valve->readers() : 0, 0);
     }
 };

@@ -188,8 +188,12 @@ void ZipMemberCallback(quint64, quint64, int, int, int, int, int, int, char, con
                        const char *, quint32, char) noexcept
 {
     try {
-        // The whole stored name: a long one must still list and extract.
-        ZipListText += QString::fromUtf8(bytesOf(name)) + QLatin1Char('\t');
+        // The whole stored name: a long one must still list and extract. A
+        // name holding a TAB would come out of the list as other names, ones
+        // the archive does not hold: it is left out.
+        const QString member = QString::fromUtf8(bytesOf(name));
+        if (!member.contains(QLatin1Char('\t')))
+            ZipListText += member + QLatin1Char('\t');
     } catch (...) {
     }
 }

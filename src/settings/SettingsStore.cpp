@@ -64,11 +64,21 @@ FileStamp stampOf(const QString &path)
     return {true, info.st_dev, info.st_ino};
 }
 
+// A pipe, socket or device in the file's place: opening it could wait
+// forever or feed it our writes.
+bool isSpecialFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile() && !info.isDir();
+}
+
 // Why a file cannot be saved, as the system says it when the file is opened
 // for saving the way QSettings saves it.
 QString whyUnsaved(const QString &path)
 {
     const QFileInfo info(path);
+    if (isSpecialFile(path))
+        return QStringLiteral("it is not a regular file");
     const QFileInfo folder(info.absolutePath());
     if (folder.exists() && !folder.isDir())
         return QStringLiteral("a file is in the place of its folder");
@@ -96,7 +106,10 @@ QSettings *settingsFor(const QString &path)
 {
     QSettings *&settings = openFiles()[path];
     if (!settings) {
-        settings = new QSettings(path, QSettings::IniFormat);
+        // QSettings is given a name under it instead, which cannot be opened:
+        // the file reads as empty and every save is refused.
+        settings = new QSettings(isSpecialFile(path) ? path + QStringLiteral("/.unusable") : path,
+                                 QSettings::IniFormat);
         // Sections parse lazily; parse them all now so status() tells of damage at once.
         settings->allKeys();
     }
@@ -181,8 +194,8 @@ bool asText(const QVariant &value, QString *text)
 } // namespace
 
 SettingsStore::SettingsStore(const QString &application)
-    : m_settings(settingsFor(configHome() + u'/' + application + u'/' + application
-                             + QStringLiteral(".ini")))
+    : m_path(configHome() + u'/' + application + u'/' + application + QStringLiteral(".ini")),
+      m_settings(settingsFor(m_path))
 {
 }
 
@@ -270,7 +283,7 @@ bool SettingsStore::sync(QString *failure)
 
 QString SettingsStore::fileName() const
 {
-    return m_settings->fileName();
+    return m_path;
 }
 
 QSettings::Status SettingsStore::status() const

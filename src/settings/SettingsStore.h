@@ -44,5 +44,6 @@ public:
     QSettings::Status status() const;
 
 private:
+    QString m_path;
     QSettings *m_settings; // shared by every store on the file, see SettingsStore.cpp
 };
