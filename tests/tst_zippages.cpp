@@ -120,6 +120,7 @@ private slots:
         QTest::newRow("member missing") << Names{"a.jpg"} << "b.jpg" << temp << "" << none;
         // Nothing to write under the last part of the name: refused unread.
         QTest::newRow("name ends in ..") << Names{"Vol/.."} << "Vol/.." << none << "" << none;
+        QTest::newRow("name ends in .") << Names{"Vol/."} << "Vol/." << none << "" << none;
     }
 
     void extractPage()
