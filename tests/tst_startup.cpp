@@ -161,6 +161,7 @@ private slots:
         QTest::newRow("start-up: beyond the chapter, page 1") << true << "Ch002^^40" << "Ch002 1";
         QTest::newRow("typed: with the blank") << false << "Ch002^^ 5" << "Ch002 5";
         QTest::newRow("typed: without the blank") << false << "Ch002^^5" << "Ch002 5";
+        QTest::newRow("typed: a plus sign") << false << "Ch002^^ +5" << "Ch002 5";
         QTest::newRow("typed: chapter in other case, the first") << false << "ch002^^ 5" << "Ch001 5";
         QTest::newRow("typed: the mark in the chapter's name") << false << "Ch004^^ 7^^ 3" << "Ch004^^ 7 3";
     }
