@@ -23,13 +23,7 @@ namespace {
 // A one-colour JPEG member, encrypted with "sesame" when a method is given.
 ZipFixtures::Member page(const QByteArray &name, const QColor &colour, int method = 0)
 {
-    QImage image(60, 80, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    ZipFixtures::Member member = ZipFixtures::file(name, bytes);
+    ZipFixtures::Member member = ZipFixtures::file(name, solidJpeg(QSize(60, 80), colour));
     member.encryption = quint16(method);
     member.password = method ? "sesame" : "";
     return member;

@@ -378,13 +378,7 @@ private slots:
     {
         // A page that decodes, padded to more than may be read ahead.
         const auto jpeg = [](const QColor &colour, qint64 padding) {
-            QImage image(60, 90, QImage::Format_RGB32);
-            image.fill(colour);
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "JPG");
-            return bytes + QByteArray(padding, '\0');
+            return solidJpeg(QSize(60, 90), colour) + QByteArray(padding, '\0');
         };
         const QString zip = series + QStringLiteral("/Ch1.zip");
         QVERIFY(ZipFixtures::write(zip, {ZipFixtures::file("1.jpg", jpeg(Qt::red, 0)),

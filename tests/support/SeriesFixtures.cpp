@@ -1,5 +1,6 @@
 #include "SeriesFixtures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -85,6 +86,17 @@ void writePage(const QString &path, QSize size, const QColor &colour, const char
     image.fill(colour);
     if (!image.save(path, format))
         throw std::runtime_error("cannot write page " + path.toStdString());
+}
+
+QByteArray solidJpeg(QSize size, const QColor &colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return bytes;
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)

@@ -13,6 +13,8 @@ namespace SeriesFixtures {
 void writePage(const QString &path, QSize size, const QColor &colour = Qt::darkCyan,
                const char *format = nullptr);
 void writeBytes(const QString &path, const QByteArray &bytes);
+// The bytes of a solid JPEG page, for archive members.
+QByteArray solidJpeg(QSize size, const QColor &colour);
 
 // A folder chapter `name` in `seriesFolder` with the given page files
 // (100 x 150 pixel pages unless the size is given).
