@@ -30,6 +30,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QStandardPaths>
 #include <QFile>
 #include <QImageReader>
 #include <QJsonArray>
@@ -269,10 +270,11 @@ public:
     Window()
         : w(std::make_unique<frmMain>())
     {
-        // No start-up: the benchmark opens its folders itself, and nothing
-        // is read from or restored out of the settings.
-        w->StartupDone = true;
-        w->DragAnchorX = -1;
+        // A first run: no stored place is restored (and nothing decoded
+        // ahead for it); the benchmark opens its folders itself.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+             + QStringLiteral("/pagora-viewer"))
+            .removeRecursively();
         w->resize(kWindowSize);
         w->show();
         w->activateWindow();
@@ -307,24 +309,27 @@ public:
     // Lets everything pending run: layout, paints, work queued by the reader.
     static void settle() { QTest::qWait(20); }
 
-    // Opens the series folder as choosing it does: the chapter list filled,
-    // no chapter chosen yet.
+    // Opens the series folder as typing it does, then moves to the one-page
+    // spacer chapter, so the chapter measured next has nothing decoded.
     void openSeries(const QString &folder)
     {
-        w->PagoraFolder = folder + QLatin1Char('/');
-        w->cboPagoraDir->setEditText(w->PagoraFolder);
-        w->LoadChapterList(w->PagoraFolder);
-        w->cboChapters->setEnabled(true);
-        w->RCMenu->setEnabled(true);
+        w->OpenFolderAfterStartup(folder);
+        settle();
+        if (chapters()->currentText() != BenchInputs::spacerChapter())
+            chooseChapter(BenchInputs::spacerChapter());
         settle();
     }
+
+    QComboBox *chapters() const { return control<QComboBox>("cboChapters"); }
+    QCheckBox *fitBox() const { return control<QCheckBox>("chkFitToWindow"); }
+    qint16 page() const { return w->view().page; }
 
     int chapterIndex(const QString &name) const
     {
         // An archive's chapter is listed under its file name.
-        for (int i = 0; i < w->cboChapters->count(); ++i)
-            if (w->cboChapters->itemText(i) == name
-                || w->cboChapters->itemText(i) == name + QStringLiteral(".zip"))
+        for (int i = 0; i < chapters()->count(); ++i)
+            if (chapters()->itemText(i) == name
+                || chapters()->itemText(i) == name + QStringLiteral(".zip"))
                 return i;
         fail(QStringLiteral("no chapter %1 in the list").arg(name));
     }
@@ -364,38 +369,46 @@ public:
 
     double nextPage()
     {
-        const qint16 before = w->PageIndex;
-        if (before >= w->PageCount)
+        const qint16 before = page();
+        if (before >= w->view().pageCount)
             fail(QStringLiteral("no next page after %1").arg(before));
         const double ms = untilPainted([this] { press(Qt::Key_PageDown, Qt::ControlModifier); });
-        if (w->PageIndex != before + 1)
-            fail(QStringLiteral("Ctrl+Page Down went from page %1 to %2").arg(before).arg(w->PageIndex));
+        if (page() != before + 1)
+            fail(QStringLiteral("Ctrl+Page Down went from page %1 to %2").arg(before).arg(page()));
         return ms;
     }
 
     double chooseChapter(const QString &name)
     {
         const int index = chapterIndex(name);
-        const double ms = untilPainted([&] { w->cboChapters->setCurrentIndex(index); });
-        if (w->PageIndex != 1 || w->PageCount < 1)
+        const double ms = untilPainted([&] { chapters()->setCurrentIndex(index); });
+        if (page() != 1 || w->view().pageCount < 1)
             fail(QStringLiteral("chapter %1 did not open at its first page").arg(name));
         return ms;
     }
 
     void setFit(bool on)
     {
-        if (w->chkFitToWindow->isChecked() == on)
+        if (fitBox()->isChecked() == on)
             return;
-        if (w->PageIndex > 0)
-            untilPainted([&] { w->chkFitToWindow->setChecked(on); });
+        if (page() > 0)
+            untilPainted([&] { fitBox()->setChecked(on); });
         else
-            w->chkFitToWindow->setChecked(on);
+            fitBox()->setChecked(on);
         settle();
     }
 
     std::unique_ptr<frmMain> w;
 
 private:
+    template <typename Control> Control *control(const char *name) const
+    {
+        auto *found = w->findChild<Control *>(QLatin1String(name));
+        if (!found)
+            fail(QStringLiteral("no control %1").arg(QLatin1String(name)));
+        return found;
+    }
+
     QWidget *m_page = nullptr;
     QList<QWidget *> m_watched;
     PaintCounter m_counter;
@@ -492,23 +505,25 @@ void redisplayAfterZoom(benchmark::State &state, const QString &input)
         window.untilPainted([&] { window.w->resize(kWindowSize); });
     static bool in = false;
     // Untimed: find a step the reader takes from here, and show its result.
-    const double start = window.w->ZoomFactor;
-    window.w->ZoomPage(in ? 0.2 : -0.2);
-    if (window.w->ZoomFactor == start) {
+    const auto zoom = [&] { window.press(Qt::Key_Z, in ? Qt::NoModifier : Qt::ShiftModifier); };
+    const auto zoomNow = [&] { return window.w->view().zoom; };
+    const double start = zoomNow();
+    zoom();
+    if (zoomNow() == start) {
         in = !in;
-        window.w->ZoomPage(in ? 0.2 : -0.2);
+        zoom();
     }
-    if (window.w->ZoomFactor == start) {
+    if (zoomNow() == start) {
         state.SkipWithError("the reader takes no zoom step on this page");
         return;
     }
     in = !in;
     Window::settle();
     for (auto _ : state) {
-        const double before = window.w->ZoomFactor;
+        const double before = zoomNow();
         QTest::qWait(200);
-        const double ms = window.untilPainted([&] { window.w->ZoomPage(in ? 0.2 : -0.2); });
-        if (window.w->ZoomFactor == before)
+        const double ms = window.untilPainted(zoom);
+        if (zoomNow() == before)
             fail(QStringLiteral("the zoom step was refused"));
         in = !in;
         report(state, input, ms);
@@ -522,27 +537,29 @@ void chapterChange(benchmark::State &state, const QString &input)
     baselineFor(input);
     Window &window = session(BenchInputs::spacerChapter());
     for (auto _ : state) {
-        if (window.w->cboChapters->currentText() != BenchInputs::spacerChapter())
+        if (window.chapters()->currentText() != BenchInputs::spacerChapter())
             window.chooseChapter(BenchInputs::spacerChapter());
         QTest::qWait(200);
         report(state, input, window.chooseChapter(input));
     }
 }
 
-// Filling the chapter list from the series folder of many chapters.
+// Opening the series folder of many chapters through the folder box: its
+// chapter list filled, and the first chapter's one small page shown.
 void loadChapterList(benchmark::State &state, const QString &input)
 {
     baselineFor(input);
     Window &window = session(input);
     const QString folder = g_inputs + QLatin1Char('/') + input + QLatin1Char('/');
     for (auto _ : state) {
+        window.w->OpenFolderAfterStartup(BenchInputs::seriesFolder(g_inputs));
         QTest::qWait(100);
         const auto start = Clock::now();
-        window.w->LoadChapterList(folder);
+        window.w->OpenFolderAfterStartup(folder);
         QCoreApplication::processEvents();
         const double ms = msSince(start);
-        if (window.w->cboChapters->count() != BenchInputs::ManyChapters)
-            fail(QStringLiteral("%1 chapters listed").arg(window.w->cboChapters->count()));
+        if (window.chapters()->count() != BenchInputs::ManyChapters)
+            fail(QStringLiteral("%1 chapters listed").arg(window.chapters()->count()));
         report(state, input, ms);
     }
 }
@@ -565,7 +582,7 @@ void peakMemory(benchmark::State &state, const QString &input, bool fit)
         window.setFit(fit);
         window.openSeries(BenchInputs::seriesFolder(g_inputs));
         double total = window.chooseChapter(input);
-        const int pages = std::min<int>(window.w->PageCount, 28);
+        const int pages = std::min<int>(window.w->view().pageCount, 28);
         for (int page = 2; page <= pages; ++page) {
             QTest::qWait(100);
             total += window.nextPage();

@@ -272,3 +272,17 @@ void frmMain::mnuExit_Click()
 {
     close();
 }
+
+frmMain::View frmMain::view() const
+{
+    View shown;
+    shown.folder = PagoraFolder;
+    shown.chapter = cboChapters->currentText();
+    shown.page = PageIndex;
+    shown.pageCount = PageCount;
+    shown.zoom = ZoomFactor;
+    shown.zipChapter = IsZipChapter != kFalse16;
+    shown.pngPage = IsPngPage != kFalse16;
+    shown.runFolder = AppFolder;
+    return shown;
+}

@@ -35,7 +35,35 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // ---- Viewer state (kept public so the test suites can read and set it) ----
+    // Opens a folder after the start-up as if it had been typed into the box.
+    void OpenFolderAfterStartup(const QString &folder);
+
+    // Folders that may hold a series on a removable medium, in the order to
+    // try; the first one is the first-run candidate. Tests replace it.
+    static std::function<QStringList()> RemovableMediaFolders;
+
+    // What the window shows now, read-only.
+    struct View {
+        QString folder;      // the series folder, ends with "/" when not empty
+        QString chapter;     // as the chapter list shows it
+        qint16 page = 0;     // 1-based; 0: no page shown
+        qint16 pageCount = 0;
+        double zoom = 1.0;
+        bool zipChapter = false;
+        bool pngPage = false; // drawn through the PNG route
+        QString runFolder;   // this run's private folder, ends with "/"
+    };
+    View view() const;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // ---- Viewer state ----
     std::unique_ptr<FileSystem> FileSys;      // created on first use
     QString PagoraFolder;                     // ends with "/" when not empty
     qint16 PageIndex = 0;                     // 1-based; 0 or less: no page shown
@@ -102,10 +130,6 @@ public:
     QAction *rcmnuNoZoom = nullptr;
     QAction *rcmnuFitToWindow = nullptr;
 
-    // Folders that may hold a series on a removable medium, in the order to
-    // try; the first one is the first-run candidate. Tests replace it.
-    static std::function<QStringList()> RemovableMediaFolders;
-
     // ---- Handlers and procedures ----
     void Form_Load();
     void Form_Activate();
@@ -114,8 +138,6 @@ public:
     void cboPagoraDir_Click();
     void cboPagoraDir_Validate();
     void cmdBrowse_Click();
-    // Opens a folder after the start-up as if it had been typed into the box.
-    void OpenFolderAfterStartup(const QString &folder);
     void Form_Resize();
     void Form_KeyDown(qint16 &KeyCode, qint16 Shift);
     void hsImage_Change();
@@ -157,22 +179,13 @@ public:
     void Image1_MouseUp(int Button, int Shift, float X, float Y);
 
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.
-    virtual void ShowPage(qint16 &PageNumber);
+    void ShowPage(qint16 &PageNumber);
     void ClearView();
 
     // The per-user settings (last folder, chapter, page; a position per folder).
     SettingsStore &Settings();
-    // The pictures of the page shown and of the pages decoded ahead.
-    PageImages &pageImages() const { return *m_pages; }
 
-protected:
-    bool event(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
-private:
     void createControls();
     void createMenus();
     void setTabOrder();

@@ -1,17 +1,18 @@
 #include "WindowFixtures.h"
 
+#include "TestEnvironment.h"
+
 #include <QAction>
 #include <QComboBox>
-#include <QMenu>
+#include <QFile>
 #include <QtTest>
 
 namespace WindowFixtures {
 
-std::unique_ptr<frmMain> windowWithoutStartup()
+std::unique_ptr<frmMain> firstRunWindow()
 {
+    QFile::remove(TestEnvironment::settingsFile());
     auto w = std::make_unique<frmMain>();
-    w->StartupDone = true;
-    w->DragAnchorX = -1;
     w->show();
     w->activateWindow();
     if (!QTest::qWaitForWindowActive(w.get()))
@@ -19,21 +20,27 @@ std::unique_ptr<frmMain> windowWithoutStartup()
     return w;
 }
 
-void openSeries(frmMain &w, const QString &folder, int chapter)
-{
-    w.PagoraFolder = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    w.cboPagoraDir->setEditText(w.PagoraFolder);
-    w.LoadChapterList(w.PagoraFolder);
-    w.cboChapters->setEnabled(true);
-    w.RCMenu->setEnabled(true);
-    if (chapter >= 0)
-        w.cboChapters->setCurrentIndex(chapter);
-}
-
 void openSeries(frmMain &w, const QString &folder, const QString &chapter)
 {
-    openSeries(w, folder, -1);
-    w.cboChapters->setCurrentIndex(w.cboChapters->findText(chapter));
+    w.OpenFolderAfterStartup(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
+    if (chapter.isEmpty())
+        return;
+    auto *chapters = control<QComboBox>(w, "cboChapters");
+    const int index = chapters->findText(chapter);
+    if (index < 0)
+        qFatal("no chapter %s", qPrintable(chapter));
+    chapters->setCurrentIndex(index);
+}
+
+void goToPage(frmMain &w, int page)
+{
+    // The pop-up menu's page entries, which work wherever the focus is.
+    auto *next = control<QAction>(w, "rcmnuNextPage");
+    auto *previous = control<QAction>(w, "rcmnuPreviousPage");
+    for (int guard = 0; w.view().page != page && guard < 10000; ++guard)
+        (w.view().page < page ? next : previous)->trigger();
+    if (w.view().page != page)
+        qWarning("page %d not reached", page);
 }
 
 } // namespace WindowFixtures

@@ -5,17 +5,26 @@
 #include <QString>
 #include <memory>
 
-// The main window for tests that open their folders themselves.
+// The main window as a reader meets it, for the window suites.
 namespace WindowFixtures {
 
-// A shown main window that skips the start-up (no stored folder is opened,
-// no drag is in progress).
-std::unique_ptr<frmMain> windowWithoutStartup();
+// A shown, active main window after a first-run start-up (no stored place).
+std::unique_ptr<frmMain> firstRunWindow();
 
-// Opens the series folder as a folder change does: folder box, chapter
-// list, chapter controls enabled; then selects `chapter` by index (-1: none).
-void openSeries(frmMain &w, const QString &folder, int chapter);
-// The same, selecting the chapter by its text.
-void openSeries(frmMain &w, const QString &folder, const QString &chapter);
+// Opens the series folder as typing it into the folder box does, then
+// chooses `chapter` by its text ("" keeps the chapter the folder opened at).
+void openSeries(frmMain &w, const QString &folder, const QString &chapter = {});
+
+// The window's control of that object name; the test fails without it.
+template <typename Control> Control *control(const frmMain &w, const char *name)
+{
+    auto *found = w.findChild<Control *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+// Presses keys on the focused control until `page` of the chapter shows.
+void goToPage(frmMain &w, int page);
 
 } // namespace WindowFixtures
