@@ -27,11 +27,6 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-qint32 nearest(double value)
-{
-    return static_cast<qint32>(std::nearbyint(value));
-}
-
 // Any ".png" in the path, folder part included, sends the page the PNG way;
 // the library then goes by the file's content.
 bool isPngPath(const QString &path)
@@ -371,16 +366,16 @@ void frmMain::arrangeScrollBars()
     }
 
     if (needV) {
-        const qint32 max = nearest(pageH - (Twips::height(PicImage) - borderH));
+        const qint32 max = Twips::nearest(pageH - (Twips::height(PicImage) - borderH));
         vsImage->setMaximum(max);
-        vsImage->setPageStep(atLeastOne(nearest(max * 0.2)));
-        vsImage->setSingleStep(atLeastOne(nearest(max * 0.05)));
+        vsImage->setPageStep(atLeastOne(Twips::nearest(max * 0.2)));
+        vsImage->setSingleStep(atLeastOne(Twips::nearest(max * 0.05)));
         vsImage->setValue(0);
     }
     if (needH) {
-        const qint32 max = nearest(pageW - (Twips::width(PicImage) - borderW));
+        const qint32 max = Twips::nearest(pageW - (Twips::width(PicImage) - borderW));
         hsImage->setMaximum(max);
-        hsImage->setPageStep(atLeastOne(nearest(max * 0.05)));
+        hsImage->setPageStep(atLeastOne(Twips::nearest(max * 0.05)));
         hsImage->setValue(0);
     }
 }
@@ -391,7 +386,7 @@ void frmMain::saveReadingPosition()
     const QString chapter = cboChapters->currentText();
     const QString page = QString::number(PageIndex);
     const QString position = formatSavedPosition(chapter, PageIndex);
-    const QString general = QStringLiteral("General");
+    const QString &general = SettingsStore::GeneralSection;
     // A redisplay of the same page (a resize, a zoom step) stores nothing
     // new: the file is not rewritten for it.
     const QString unset = QStringLiteral("\n<unset>");

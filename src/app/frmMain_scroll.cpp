@@ -37,11 +37,6 @@ int buttonsCode(Qt::MouseButtons buttons)
            | ((buttons & Qt::MiddleButton) ? kMiddleButton : 0);
 }
 
-qint32 nearest(double value)
-{
-    return static_cast<qint32>(std::nearbyint(value));
-}
-
 // Moves the bar by delta, stopping at 0 and Max; 32-bit sums only.
 void dragBar(QScrollBar *bar, qint32 delta)
 {
@@ -80,8 +75,8 @@ void frmMain::Image1_MouseDown(int Button, int, float X, float Y)
 {
     if (Button == kRightButton)
         return;
-    DragAnchorX = nearest(X);
-    DragAnchorY = nearest(Y);
+    DragAnchorX = Twips::nearest(X);
+    DragAnchorY = Twips::nearest(Y);
 }
 
 void frmMain::Image1_MouseMove(int, int, float X, float Y)
@@ -90,9 +85,9 @@ void frmMain::Image1_MouseMove(int, int, float X, float Y)
         return;
     // X and Y are measured on the page, which moves with the drag, so the
     // grabbed point stays under the pointer without moving the anchor.
-    dragBar(vsImage, nearest(DragAnchorY - Y));
+    dragBar(vsImage, Twips::nearest(DragAnchorY - Y));
     if (hsImage->isVisibleTo(this)) {
-        dragBar(hsImage, nearest(DragAnchorX - X));
+        dragBar(hsImage, Twips::nearest(DragAnchorX - X));
         Twips::move(Image1, -hsImage->value(), -vsImage->value(), Twips::width(Image1),
                     Twips::height(Image1));
     } else {

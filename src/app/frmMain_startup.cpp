@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString kGeneral = QStringLiteral("General");
+const QString &kGeneral = SettingsStore::GeneralSection;
 const QString kUninitialized = QStringLiteral("Uninitialized");
 
 // The first folder, in name order, under the user's removable media mounts.

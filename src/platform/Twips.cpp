@@ -17,9 +17,14 @@ bool setRect(QWidget *w, double left, double top, double width, double height)
 
 } // namespace
 
+qint32 nearest(double value)
+{
+    return static_cast<qint32>(std::nearbyint(value));
+}
+
 int toPixels(double twips)
 {
-    return static_cast<int>(std::nearbyint(twips / PerPixel));
+    return nearest(twips / PerPixel);
 }
 
 qint32 fromPixels(int pixels)

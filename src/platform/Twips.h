@@ -11,6 +11,9 @@ namespace Twips {
 
 inline constexpr int PerPixel = 15;
 
+// A value rounded to the nearest whole number, halves to even.
+qint32 nearest(double value);
+
 int toPixels(double twips);
 qint32 fromPixels(int pixels);
 

@@ -132,7 +132,7 @@ QString configHome()
 bool isTopLevel(const QString &section)
 {
     // QSettings reads [General] in any case as the top of the file.
-    return section.compare(u"General", Qt::CaseInsensitive) == 0;
+    return section.compare(SettingsStore::GeneralSection, Qt::CaseInsensitive) == 0;
 }
 
 QString groupPrefix(const QString &section)

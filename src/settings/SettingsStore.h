@@ -22,6 +22,8 @@ class SettingsStore {
 public:
     // Keys are folder paths here.
     static inline const QString FolderSection = QStringLiteral("PagoraDirs");
+    // The last folder, chapter and page of the reader.
+    static inline const QString GeneralSection = QStringLiteral("General");
 
     explicit SettingsStore(const QString &application = QStringLiteral("SorvikViewer"));
 
