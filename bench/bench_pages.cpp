@@ -4,7 +4,7 @@
 #include "archive/ZipPages.h"
 #include "catalogue/NameOrder.h"
 #include "catalogue/PageList.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>

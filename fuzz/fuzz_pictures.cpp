@@ -3,7 +3,7 @@
 // expected answer to bad bytes; anything else (a crash, a sanitizer report,
 // another exception) is a finding.
 #include "imaging/modFreeImage.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "platform/PlatformError.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ViewerTypes.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <QImage>
 #include <QMainWindow>

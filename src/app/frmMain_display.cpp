@@ -6,7 +6,7 @@
 #include "imaging/PageSizing.h"
 #include "imaging/modFreeImage.h"
 #include "platform/PictureControls.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "platform/PlatformError.h"
 #include "platform/Prompts.h"
 #include "platform/Twips.h"

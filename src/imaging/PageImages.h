@@ -9,7 +9,7 @@
 #include <QSize>
 #include <QString>
 
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <functional>
 #include <memory>

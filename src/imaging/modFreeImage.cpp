@@ -1,7 +1,7 @@
 #include "imaging/modFreeImage.h"
 
 #include "platform/PageMemory.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <FreeImage.h>
 

@@ -1,4 +1,4 @@
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include "platform/PageMemory.h"
 #include "platform/PlatformError.h"
