@@ -1,5 +1,5 @@
-# The entry points: `make run`, `make test` and `make bench`. The work is in scripts/.
-.PHONY: run test bench build clean
+# The entry points: `make run`, `make test`, `make bench` and `make format`. The work is in scripts/.
+.PHONY: run test bench build format clean
 
 run:
 	bash scripts/run
@@ -13,6 +13,9 @@ bench:
 build:
 	bash scripts/install-deps
 	bash scripts/build
+
+format:
+	bash scripts/format
 
 clean:
 	rm -rf build
