@@ -35,7 +35,8 @@ public:
     explicit frmMain(QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // Opens a folder after the start-up as if it had been typed into the box.
+    // Opens a folder as if it had been typed into the box: after the
+    // start-up when it has not run yet, at once when it has.
     void OpenFolderAfterStartup(const QString &folder);
 
     // Folders that may hold a series on a removable medium, in the order to

@@ -88,9 +88,10 @@ void frmMain::openFolderArgument(const QString &folder)
 
 void frmMain::OpenFolderAfterStartup(const QString &folder)
 {
-    m_folderAfterStartup = folder;
     if (StartupDone)
-        Form_Activate();
+        openFolderArgument(withSlash(folder));
+    else
+        m_folderAfterStartup = folder;
 }
 
 void frmMain::runStartup()
