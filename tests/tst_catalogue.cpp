@@ -33,7 +33,8 @@ private slots:
         List same;
         for (int i = 0; i < 40; ++i)
             same << List{"ab", "aB", "Ab", "AB"}[i % 4];
-        QTest::newRow("equal keys keep their order") << List{"b"} + same << List{} << same + List{"b"};
+        QTest::newRow("equal keys keep their order")
+            << List{"b"} + same << List{} << same + List{"b"};
     }
     void chapterEntriesInNameOrder()
     {

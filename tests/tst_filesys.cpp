@@ -82,6 +82,8 @@ private slots:
         FsFile file = fs.getFile(dir + "A.ZIP");
         QCOMPARE(failure([&] { file.move(dir + "b.Zip"); }), ErrorNumber::FileAlreadyExists);
         QCOMPARE(failure([&] { file.move(dir + "sub A"); }), ErrorNumber::FileAlreadyExists);
+        QFile::link(dir + "gone", dir + "link.zip"); // a broken link is in the way too
+        QCOMPARE(failure([&] { file.move(dir + "link.zip"); }), ErrorNumber::FileAlreadyExists);
         QCOMPARE(failure([&] { file.move(dir + "no/A.ZIP"); }), ErrorNumber::PathNotFound);
         QCOMPARE(fileContent(dir + "A.ZIP") + fileContent(dir + "b.Zip"), QByteArray("ab"));
         QVERIFY(fs.folderExists(dir + "sub A"));

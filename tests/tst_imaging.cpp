@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QThread>
 #include <QtEndian>
 #include <QtTest>
@@ -39,7 +40,8 @@ QImage page(QSize size, QImage::Format format = QImage::Format_RGB32,
 bool shows(const QImage &image, QRgb top = red, QRgb bottom = navy)
 {
     const auto near = [](QRgb a, QRgb b) {
-        return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b)) < 25;
+        return qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b))
+                   + qAbs(qBlue(a) - qBlue(b)) < 25;
     };
     return image.format() == QImage::Format_RGB32 && near(image.pixel(0, 0), top)
            && near(image.pixel(image.width() - 1, image.height() - 1), bottom);
@@ -72,9 +74,9 @@ private slots:
                            .convertToFormat(QImage::Format_Indexed8, {clear.rgba(), navy}))
             << rust << navy;
         // Two levels, so stretching the picture's own range to 0..255 would show.
-        QTest::newRow("grey 16") << encoded(page({1, 2}, QImage::Format_Grayscale16, QColor(64, 64, 64),
-                                                 QColor(192, 192, 192)))
-                                 << qRgb(64, 64, 64) << qRgb(192, 192, 192);
+        const QColor dark(64, 64, 64), light(192, 192, 192);
+        QTest::newRow("grey 16") << encoded(page({1, 2}, QImage::Format_Grayscale16, dark, light))
+                                 << dark.rgb() << light.rgb();
         QTest::newRow("RGBA 8") << encoded(page({1, 2}, QImage::Format_ARGB32, clear, half))
                                 << rust << red;
         QTest::newRow("RGBA 16") << encoded(page({1, 2}, QImage::Format_RGBA64, clear, half))
@@ -90,7 +92,8 @@ private slots:
         std::atomic<int> right = 0;
         const auto decode = [&] {
             for (int i = 0; i < 5; ++i)
-                right += shows(DecodePngPage(path), top, bottom) + shows(DecodePngPage(file), top, bottom);
+                right += shows(DecodePngPage(path), top, bottom)
+                         + shows(DecodePngPage(file), top, bottom);
         };
         std::vector<std::unique_ptr<QThread>> workers;
         for (int t = 0; t < 3; ++t)
@@ -108,7 +111,8 @@ private slots:
     {
         const auto quarter = [](QSize natural) { return natural / 4; };
         const QByteArray jpeg = encoded(page({1600, 1200}), "JPEG");
-        for (const PagePicture &p : {LoadPage(fixture("p.gif", jpeg), quarter), LoadPage(jpeg, quarter)}) {
+        for (const PagePicture &p :
+             {LoadPage(fixture("p.gif", jpeg), quarter), LoadPage(jpeg, quarter)}) {
             QCOMPARE(std::tuple(p.image.size(), p.natural, p.reducible),
                      std::tuple(QSize(400, 300), QSize(1600, 1200), true));
             QVERIFY(shows(p.image));
@@ -132,43 +136,43 @@ private slots:
     // from memory, and the loader, which fails on access alike.
     void failuresReportTheirNumber_data()
     {
-        QTest::addColumn<QString>("name"); // only "page.*" is made; "." is the folder itself
-        QTest::addColumn<QByteArray>("content"); // "->target": a link; "socket": a socket
+        QTest::addColumn<QByteArray>("content"); // of page.png; "<...>" is no file of bytes
         QTest::addColumn<int>("number");
         // A one-pixel JPEG whose header announces 65000 x 65000 pixels.
         QByteArray huge = encoded(page({1, 1}), "JPEG");
         qToBigEndian(quint32(0xFDE8FDE8), huge.data() + huge.indexOf("\xFF\xC0") + 5);
-        QTest::newRow("missing") << "gone.png" << QByteArray() << 53;
-        QTest::newRow("folder") << "." << QByteArray() << 75;
-        QTest::newRow("medium gone") << "page.png" << QByteArray("socket") << 71;
-        QTest::newRow("device") << "page.png" << QByteArray("->/dev/zero") << 481;
-        QTest::newRow("empty") << "page.png" << QByteArray() << 481;
-        QTest::newRow("no picture") << "page.png" << QByteArray("text\n") << 481;
-        QTest::newRow("header alone") << "page.png" << encoded(page({3, 3})).left(33) << 481;
-        QTest::newRow("too wide") << "page.png" << encoded(page({70000, 1})) << 7;
-        QTest::newRow("too many pixels") << "page.png" << huge << 7;
+        QTest::newRow("missing") << QByteArray("<missing>") << 53;
+        QTest::newRow("folder") << QByteArray("<folder>") << 75;
+        QTest::newRow("medium gone") << QByteArray("<socket>") << 71;
+        QTest::newRow("device") << QByteArray("<device>") << 481;
+        QTest::newRow("empty") << QByteArray() << 481;
+        QTest::newRow("no picture") << QByteArray("text\n") << 481;
+        QTest::newRow("header alone") << encoded(page({3, 3})).left(33) << 481;
+        QTest::newRow("too wide") << encoded(page({70000, 1})) << 7;
+        QTest::newRow("too many pixels") << huge << 7;
     }
     void failuresReportTheirNumber()
     {
-        QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(int, number);
-        const QString path = TestEnvironment::freshFolder("bad") + '/' + name;
+        const QString path = TestEnvironment::freshFolder("bad") + "/page.png";
         // A socket can't be opened, as a medium that has gone.
         sockaddr_un address{AF_UNIX, {}};
         qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool bytes = name.startsWith("page") && content != "socket" && !content.startsWith("->");
-        if (content == "socket")
+        if (content == "<socket>")
             QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
-        else if (content.startsWith("->"))
-            QVERIFY(QFile::link(QString::fromUtf8(content.mid(2)), path));
-        else if (bytes)
+        else if (content == "<device>")
+            QVERIFY(QFile::link("/dev/zero", path));
+        else if (content == "<folder>")
+            QVERIFY(QDir().mkpath(path));
+        else if (!content.startsWith('<'))
             SeriesFixtures::writeBytes(path, content);
-        static const QHash<int, QString> descriptions{{53, "File not found"}, {71, "Disk not ready"},
-            {75, "Path/File access error"}, {481, "Invalid picture"}, {7, "Out of memory"}};
+        static const QHash<int, QString> descriptions{
+            {53, "File not found"}, {71, "Disk not ready"}, {75, "Path/File access error"},
+            {481, "Invalid picture"}, {7, "Out of memory"}};
         for (const QString way : {"file", "loader", "memory"}) {
-            if (way == "memory" && !bytes)
+            if (way == "memory" && content.startsWith('<'))
                 continue;
             try {
                 way == "file" ? DecodePngPage(path) : way == "loader" ? LoadPicture(path)
