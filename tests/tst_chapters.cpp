@@ -22,10 +22,9 @@ private slots:
         const QString series = TestEnvironment::freshFolder(QStringLiteral("series"));
         makeFolderChapter(series, "Ch1", {"p10.jpg", "P2.JPG", "p1.png", "a.txt", "b.jpeg"});
         makeFolderChapter(series + "/Ch1", "extras", {"inner.jpg"});
-        makeFolderChapter(series, "ch2", {"a.txt"});
         makeFolderChapter(series, "Ch10", {"a.jpg"});
         QDir(series).mkdir("folder.zip");
-        for (const char *name : {"Ch1.zip", "CH100.ZIP", ".hidden.zip", "notes.txt"})
+        for (const char *name : {"Ch1.zip", "ch2.Zip", ".hidden.zip", "notes.txt"})
             writeBytes(series + '/' + name, "not really an archive");
         QFile::link(series + "/gone", series + "/dangling.zip");
         auto *prompts = ScriptedPrompts::install();
@@ -47,7 +46,7 @@ private slots:
         QStringList listed;
         for (int i = 0; i < chapters->count(); ++i)
             listed << chapters->itemText(i);
-        QCOMPARE(listed, (QStringList{"Ch1", "Ch1.zip", "Ch10", "CH100.ZIP", "ch2", "folder.zip"}));
+        QCOMPARE(listed, (QStringList{"Ch1", "Ch1.zip", "Ch10", "ch2.Zip", "folder.zip"}));
 
         // The picture files of the chapter folder alone; the first in name
         // order (the one PNG) shows first.
@@ -56,20 +55,15 @@ private slots:
                  std::tuple(QString("Ch1"), qint16(1), qint16(3), true, false));
         QVERIFY(!image->picture().isNull());
 
-        // A chapter without pages, or one whose folder went after the list
-        // was made, opens empty and quietly.
-        QCOMPARE(choose("ch2").pageCount, qint16(0));
-        QVERIFY(image->picture().isNull());
-        choose("Ch1");
+        // A chapter whose folder went after the list was made opens empty and quietly.
         QVERIFY(QDir(series + "/Ch10").removeRecursively());
         QCOMPARE(choose("Ch10").pageCount, qint16(0));
         QVERIFY(image->picture().isNull());
         QVERIFY(prompts->shown.isEmpty());
 
         // The kind follows each choice: a folder is a folder whatever its name.
-        QVERIFY(choose("CH100.ZIP").zipChapter);
+        QVERIFY(choose("ch2.Zip").zipChapter);
         QVERIFY(!choose("folder.zip").zipChapter);
-        QVERIFY(choose("Ch1.zip").zipChapter);
     }
 };
 
