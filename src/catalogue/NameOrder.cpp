@@ -17,10 +17,9 @@ int compareKeys(const QString &a, const QString &b)
     return QString::compare(a, b, Qt::CaseSensitive);
 }
 
-void sort(QStringList &names, qsizetype count)
+void sort(QStringList &names)
 {
-    if (count < 0 || count > names.size())
-        count = names.size();
+    const qsizetype count = names.size();
     if (count < 2)
         return;
     // Upper-case each name once, then a stable sort on the keys: an exchange

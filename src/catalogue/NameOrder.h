@@ -13,9 +13,8 @@ QString sortKey(const QString &name);
 // Ordinal comparison of two keys: negative, zero or positive.
 int compareKeys(const QString &a, const QString &b);
 
-// Sorts the first `count` entries (all when count < 0); the rest keep their
-// places. Gives exactly the order of repeated passes of adjacent exchanges
-// that swap only when the left key is greater, in n log n.
-void sort(QStringList &names, qsizetype count = -1);
+// Sorts the names. Gives exactly the order of repeated passes of adjacent
+// exchanges that swap only when the left key is greater, in n log n.
+void sort(QStringList &names);
 
 } // namespace NameOrder
