@@ -2,7 +2,7 @@
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "imaging/modFreeImage.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -10,7 +10,7 @@
 #include "app/frmMain.h"
 #include "imaging/PageImages.h"
 #include "platform/PictureControls.h"
-#include "platform/PictureLoader.h"
+#include "imaging/PictureLoader.h"
 #include "platform/PlatformError.h"
 #include "platform/Twips.h"
 
