@@ -90,11 +90,19 @@ private:
     bool StartupDone = false;
 
     // ---- Controls, from back to front ----
-    PictureBox *Picture2 = nullptr;
-    PictureBox *PicImage = nullptr;
-    ImageControl *Image2 = nullptr;
-    ImageControl *Image1 = nullptr;
-    PictureBox *Picture1 = nullptr;
+    //  +-Picture1------------------------------------------------------+
+    //  | Label1 cboPagoraDir [cmdBrowse]  Label2 cboChapters [chk] <<<>>> |
+    //  +---------------------------------------------------- lblPage ---+
+    //  +-PicImage (viewport)-----------------------------------------+-+
+    //  | Image1: the page as shown                                   |v|
+    //  |                                                             |s|
+    //  +-hsImage-----------------------------------------------------+-+
+    //                                                      Picture2 (hidden)
+    PictureBox *Picture2 = nullptr;   // hidden: measures and holds a PNG page
+    PictureBox *PicImage = nullptr;   // the viewport the page scrolls in
+    ImageControl *Image2 = nullptr;   // hidden: measures a page's natural size
+    ImageControl *Image1 = nullptr;   // the page as shown, stretched to its display size
+    PictureBox *Picture1 = nullptr;   // the top panel of folder, chapter and page controls
     QComboBox *cboPagoraDir = nullptr;
     QPushButton *cmdBrowse = nullptr;
     std::array<QPushButton *, 4> cmdNavigate{};
