@@ -90,14 +90,14 @@ private:
     bool StartupDone = false;
 
     // ---- Controls, from back to front ----
-    //  +-Picture1------------------------------------------------------+
-    //  | Label1 cboPagoraDir [cmdBrowse]  Label2 cboChapters [chk] <<<>>> |
-    //  +---------------------------------------------------- lblPage ---+
-    //  +-PicImage (viewport)-----------------------------------------+-+
-    //  | Image1: the page as shown                                   |v|
-    //  |                                                             |s|
-    //  +-hsImage-----------------------------------------------------+-+
-    //                                                      Picture2 (hidden)
+    //  +-Picture1 (top panel)----------------------------------------------+
+    //  | Label1        [cmdBrowse]  Label2     chkFitToWindow   lblPage        |
+    //  | [cboPagoraDir          ]   [cboChapters          ]  [<<][<][>][>>]  |
+    //  +-------------------------------------------------------------------+
+    //  +-PicImage (viewport)----------------------------------------------+-+
+    //  | Image1: the page as shown; Image2 hidden                         |v|
+    //  +-hsImage----------------------------------------------------------+-+
+    //                                               Picture2 (hidden) in the corner
     PictureBox *Picture2 = nullptr;   // hidden: measures and holds a PNG page
     PictureBox *PicImage = nullptr;   // the viewport the page scrolls in
     ImageControl *Image2 = nullptr;   // hidden: measures a page's natural size
