@@ -107,17 +107,6 @@ qint64 ZipArchive::memberCount() const
     return m_archive ? qMax<zip_int64_t>(0, zip_get_num_entries(m_archive.get(), 0)) : 0;
 }
 
-QStringList ZipArchive::memberNames() const
-{
-    QStringList names;
-    const qint64 count = memberCount();
-    names.reserve(count);
-    for (qint64 i = 0; i < count; ++i) {
-        names.append(QString::fromUtf8(zip_get_name(m_archive.get(), zip_uint64_t(i), 0)));
-    }
-    return names;
-}
-
 qint64 ZipArchive::indexOf(const QString &name) const
 {
     if (!m_archive)
@@ -150,17 +139,6 @@ std::optional<QByteArray> ZipArchive::comment() const
     if (!text)
         return std::nullopt;
     return QByteArray(text, length);
-}
-
-bool ZipArchive::isEncrypted(qint64 index) const
-{
-    const std::optional<ZipMemberInfo> info = memberInfo(index);
-    return info && info->encryptionMethod != ZIP_EM_NONE;
-}
-
-bool ZipArchive::needsPassword(qint64 index) const
-{
-    return isEncrypted(index) && !rememberedPassword(m_path);
 }
 
 bool ZipArchive::isSymbolicLink(qint64 index) const

@@ -69,20 +69,11 @@ public:
     QString path() const { return m_path; }
 
     qint64 memberCount() const;
-    // Every member name in archive order, folder entries included; the
-    // position of a name is its index (an entry libzip cannot name gives "").
-    QStringList memberNames() const;
     // The index of the member stored under exactly this name, or -1.
     qint64 indexOf(const QString &name) const;
     std::optional<ZipMemberInfo> memberInfo(qint64 index) const;
     // The archive comment; nullopt when the archive has none.
     std::optional<QByteArray> comment() const;
-
-    bool isEncrypted(qint64 index) const;
-    // True when reading the member without a prompt cannot succeed for want
-    // of a password: it is encrypted and no password of this archive is
-    // remembered yet. A worker skips such a member.
-    bool needsPassword(qint64 index) const;
 
     // The member's bytes, or nullopt with the error set. An encrypted member
     // is tried with the password remembered for this archive; when there is

@@ -192,7 +192,7 @@ bool Request::extractMember(qint64 index, const QString &name)
     // The extraction folder is the reader's private run folder: whatever lies
     // there under this bare name is a leftover of an earlier extraction, maybe
     // of another chapter, and keeping it would show the wrong page. So an
-    // existing file is always replaced and the replace callback never asked.
+    // existing file is always replaced without asking.
     return writeFile(name, m_folder + QLatin1Char('/') + bare, *bytes);
 }
 

@@ -55,14 +55,6 @@ void sayInZipMessage(const QString &line)
     modUnZip::ZipPrintCallback("\n", 1);
 }
 
-QString ReplaceChars(const QString &text, const QString &pairs)
-{
-    QString result = text;
-    for (qsizetype i = 0; i + 1 < pairs.size(); i += 2)
-        result.replace(pairs[i], pairs[i + 1], Qt::CaseSensitive);
-    return result;
-}
-
 QStringList zipPageNames(const QString &listText)
 {
     QString text = listText;

@@ -13,11 +13,6 @@ class FileSystem;
 // The page lists and page extraction of archive chapters, on modUnZip. The
 // main window's BuildZipPageList and ExtractZipPage are thin wrappers.
 
-// text with, for each pair of characters of pairs in turn, every occurrence of
-// the pair's first character replaced by its second (case-sensitive). An odd
-// last character of pairs is ignored.
-QString ReplaceChars(const QString &text, const QString &pairs);
-
 // The pages among a listing's names (each followed by a TAB): names with a
 // "." that are not folder entries, at most 32,767 (the first met), in name
 // order.

@@ -107,7 +107,6 @@ void RunUnzip()
     ZipCallbackRecord = UnzipCallbacks{};
     ZipCallbackRecord.print = ZipPrintCallback;
     ZipCallbackRecord.sound = nullptr;
-    ZipCallbackRecord.replace = ZipReplaceCallback;
     ZipCallbackRecord.password = ZipPasswordCallback;
     ZipCallbackRecord.memberReport = ZipMemberCallback;
     ZipCallbackRecord.service = ZipServiceCallback;
@@ -135,25 +134,6 @@ int ZipPrintCallback(const char *text, unsigned long length) noexcept
     } catch (...) {
     }
     return 0;
-}
-
-int ZipReplaceCallback(const char *fileName) noexcept
-{
-    try {
-        const QString name = QString::fromUtf8(bytesOf(fileName));
-        const PromptResult answer = Prompts::current().message(
-            {QStringLiteral("modUnZip - File Already Exists!"),
-             QStringLiteral("Overwrite ") + name + QLatin1Char('?'), PromptIcon::Exclamation,
-             PromptButtons::YesNoCancel, 0});
-        switch (answer) {
-        case PromptResult::Yes: return ZipReplaceYes;
-        case PromptResult::Cancel: return ZipReplaceNone;
-        default: return ZipReplaceNo;
-        }
-    } catch (...) {
-    }
-    // When the question could not be asked, keeping the file is the safe answer.
-    return ZipReplaceNo;
 }
 
 int ZipPasswordCallback(char *buffer, int size, const char *, const char *) noexcept

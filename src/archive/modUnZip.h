@@ -9,7 +9,7 @@
 
 // Our archive component, on ZipArchive. It is driven like an unzip library:
 // fill the request fields below, call RunUnzip; the answers come back through
-// the five callbacks into ZipListText and ZipMessageText. A listing reports
+// the four callbacks into ZipListText and ZipMessageText. A listing reports
 // every member; an extraction writes each matching member under its bare name
 // (the part after the last "/") into ZipExtractDir and never anywhere else.
 // One request at a time, on the user-interface thread.
@@ -24,11 +24,6 @@ inline constexpr qint64 ZipMemberSizeLimit = qint64(512) << 20;
 // What the password callback may return.
 inline constexpr int ZipPasswordGiven = 0;
 inline constexpr int ZipPasswordDeclined = 1;
-
-// What the replace callback may return.
-inline constexpr int ZipReplaceNo = 100;   // keep this existing file
-inline constexpr int ZipReplaceYes = 102;  // overwrite this file
-inline constexpr int ZipReplaceNone = 104; // keep this and every later existing file
 
 // The option record: fifteen switches, then the two paths, as single-byte
 // (local 8-bit) strings. Switches marked "ignored" are accepted and have no
@@ -57,7 +52,6 @@ struct UnzipOptions {
 // 8-bit encoding for paths (also UTF-8 on our systems).
 using PrintFunction = int (*)(const char *text, unsigned long length);
 using SoundFunction = void (*)();
-using ReplaceFunction = int (*)(const char *fileName);
 using PasswordFunction = int (*)(char *buffer, int size, const char *prompt,
                                  const char *memberName);
 using MemberFunction = void (*)(quint64 uncompressedSize, quint64 compressedSize,
@@ -66,14 +60,13 @@ using MemberFunction = void (*)(quint64 uncompressedSize, quint64 compressedSize
                                 quint32 crc, char encrypted);
 using ServiceFunction = int (*)(const char *name, quint64 size);
 
-// The callback record: six functions, then totals the engine fills in. Any
-// function may be null (a missing password one declines). This engine never
-// asks the replace function: the extraction folder holds only its own
-// leftovers, which are always replaced.
+// The callback record: five functions, then totals the engine fills in. Any
+// function may be null (a missing password one declines). There is no replace
+// function: the extraction folder holds only the engine's own leftovers, which
+// are always replaced.
 struct UnzipCallbacks {
     PrintFunction print = nullptr;
     SoundFunction sound = nullptr;
-    ReplaceFunction replace = nullptr;
     PasswordFunction password = nullptr;
     MemberFunction memberReport = nullptr;
     ServiceFunction service = nullptr;
@@ -150,8 +143,6 @@ std::optional<QByteArray> ZipAskPassword(PasswordFunction password, const QStrin
 // Appends at most `length` bytes of text, stopping at a zero byte, to
 // ZipMessageText; a chunk starting with a line feed becomes one CR LF.
 int ZipPrintCallback(const char *text, unsigned long length) noexcept;
-// Asks whether to overwrite fileName: ZipReplaceYes, ZipReplaceNo or ZipReplaceNone.
-int ZipReplaceCallback(const char *fileName) noexcept;
 // Asks for a password into buffer (at most size - 1 bytes and a zero byte).
 int ZipPasswordCallback(char *buffer, int size, const char *prompt,
                         const char *memberName) noexcept;

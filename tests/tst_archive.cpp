@@ -1,0 +1,110 @@
+// The archive layer on its own: the page list of an archive and the page file left
+// in the run folder. What a reader sees of bad archives and passwords is in tst_badinput.
+#include "archive/ZipPages.h"
+#include "archive/modUnZip.h"
+#include "platform/FileSystem.h"
+#include "SeriesFixtures.h"
+#include "TestEnvironment.h"
+#include "ZipFixtures.h"
+
+#include <QApplication>
+#include <QtTest>
+
+namespace zf = ZipFixtures;
+using Names = QByteArrayList; // members of an archive
+using Files = QStringList;    // pages, or entries of a folder
+using modUnZip::ZipMessageText;
+
+class TestArchive : public QObject {
+    Q_OBJECT
+
+    QString archive;
+    QString runFolder; // with its trailing "/", as the main window keeps it
+    FileSystem fs;
+
+private slots:
+    void init()
+    {
+        archive = TestEnvironment::freshFolder("series") + "/Ch001.zip";
+        runFolder = TestEnvironment::freshFolder("run") + '/';
+        ZipMessageText.clear();
+    }
+
+    void pageList_data()
+    {
+        QTest::addColumn<Names>("names");
+        QTest::addColumn<Files>("pages");
+        // Names equal but for case keep their archive order; a folder entry is no
+        // page even with a dot, nor a name without one; a long name stays whole.
+        const QByteArray longName = "d/" + QByteArray(300, 'n') + ".jpg";
+        QTest::newRow("name order")
+            << Names{"b.jpg", "A.JPG", "c/", longName, "a.jpg", "Vol.1/", "readme", "A.jpg"}
+            << Files{"A.JPG", "a.jpg", "A.jpg", "b.jpg", longName};
+        Names many; // in reverse: the first 32,767 met are the highest numbers
+        for (int i = 39999; i >= 0; --i)
+            many << "p" + QByteArray::number(i).rightJustified(5, '0') + ".jpg";
+        Files kept;
+        for (qsizetype i = 32766; i >= 0; --i)
+            kept << QString::fromLatin1(many[i]);
+        QTest::newRow("40,000 members: the first 32,767") << many << kept;
+        QTest::newRow("empty archive") << Names{} << Files{};
+    }
+
+    void pageList()
+    {
+        QFETCH(Names, names);
+        QFETCH(Files, pages);
+        QVERIFY(zf::write(archive, zf::members(names)));
+        QCOMPARE(listZipPages(archive), pages);
+        QCOMPARE(ZipMessageText, QString());
+    }
+
+    void extractPage_data()
+    {
+        QTest::addColumn<Names>("archived");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<Files>("before"); // read-only files already in the run folder
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<Files>("after");
+        const Names chapter{"Ch001/Sorvik01-00.jpg", "Ch001/Sorvik01-01.jpg"};
+        const Files temp{"TempImage.jpg"}, none;
+        QTest::newRow("folder part dropped, earlier page replaced")
+            << chapter << "Ch001/Sorvik01-00.jpg" << temp << "jpg" << temp;
+        QTest::newRow("extension as spelled, another stays")
+            << Names{"01.JPG"} << "01.JPG" << temp << "JPG"
+            << Files{"TempImage.JPG", "TempImage.jpg"};
+        // The extension follows the last dot of the bare name, three characters at most.
+        QTest::newRow("dots in the folder part and the name")
+            << Names{"Vol.1/Sorvik.01.jpg"} << "Vol.1/Sorvik.01.jpg" << none << "jpg" << temp;
+        QTest::newRow("four-letter extension") << Names{"page.jpeg"} << "page.jpeg" << none
+                                               << "jpe" << Files{"TempImage.jpe"};
+        // The page file of the extension goes even when the member can't be read.
+        QTest::newRow("member missing") << Names{"a.jpg"} << "b.jpg" << temp << "" << none;
+        QTest::newRow("name ends in ..") << Names{"Vol/.."} << "Vol/.." << none << "" << none;
+    }
+
+    void extractPage()
+    {
+        QFETCH(Names, archived);
+        QFETCH(QString, member);
+        QFETCH(Files, before);
+        QFETCH(QString, ext);
+        QFETCH(Files, after);
+        QVERIFY(zf::write(archive, zf::members(archived)));
+        for (const QString &name : before) {
+            QVERIFY(zf::writeBytes(runFolder + name, "earlier page"));
+            fs.setAttributes(runFolder + name, FileAttribute::ReadOnly);
+        }
+        QByteArray bytes("from an earlier page");
+        QCOMPARE(extractZipPage(fs, archive, member, runFolder, &bytes), ext);
+        QCOMPARE(SeriesFixtures::folderEntries(runFolder), after);
+        // The bytes handed back are the page file's, so decoding either is the same.
+        QCOMPARE(bytes, ext.isEmpty() ? QByteArray() : zf::pageBytes(member.toUtf8()));
+        if (!ext.isEmpty())
+            QCOMPARE(SeriesFixtures::fileContent(runFolder + "TempImage." + ext), bytes);
+        QCOMPARE(ZipMessageText.isEmpty(), !ext.isEmpty());
+    }
+};
+
+PAGORA_TEST_MAIN(TestArchive)
+#include "tst_archive.moc"
