@@ -88,9 +88,11 @@ void frmMain::openFolderArgument(const QString &folder)
 
 void frmMain::OpenFolderAfterStartup(const QString &folder)
 {
-    m_folderAfterStartup = folder;
-    if (StartupDone)
-        Form_Activate();
+    // Before the start-up the folder waits for it; after it, it opens now.
+    if (!StartupDone)
+        m_folderAfterStartup = folder;
+    else
+        openFolderArgument(withSlash(folder));
 }
 
 void frmMain::runStartup()
