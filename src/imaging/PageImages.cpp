@@ -137,7 +137,7 @@ PageImages::~PageImages()
 
 std::optional<PagePicture> PageImages::find(const PageSource &source, const ShownSize &reduceTo)
 {
-    if (!source.isValid() || !m_holding)
+    if (!source.isValid())
         return std::nullopt;
     if (source == m_shownSource && !m_shown.page.image.isNull())
         return serves(m_shown.page, reduceTo) ? std::optional(m_shown.page) : std::nullopt;
@@ -164,8 +164,6 @@ QByteArray PageImages::fileOf(const PageSource &source) const
 
 void PageImages::showing(const PageSource &source, const PagePicture &picture, const QByteArray &file)
 {
-    if (!m_holding)
-        return;
     if (!(source == m_shownSource)) {
         // The page shown before is kept like one decoded ahead: going back
         // to it is common.
@@ -206,7 +204,7 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
 
 void PageImages::prepareSizes(const PageSource &source, const QList<QSize> &sizes)
 {
-    if (!m_holding || !(source == m_shownSource) || m_shown.page.image.isNull())
+    if (!(source == m_shownSource) || m_shown.page.image.isNull())
         return;
     const QImage picture = m_shown.page.image;
     QList<QSize> wanted;
@@ -251,8 +249,6 @@ void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
                              DisplaySize display, ShownSize reduceTo)
 {
     const QList<PageSource> before = std::exchange(m_wanted, {});
-    if (!m_holding)
-        return;
     for (const PageSource &source : sources)
         if (source.isValid() && !(source == m_shownSource) && !m_wanted.contains(source))
             m_wanted.append(source);
@@ -291,16 +287,6 @@ void PageImages::dropAhead()
     m_noRoom.clear();
     m_ahead.clear();
     m_failed.clear();
-}
-
-void PageImages::setHolding(bool on)
-{
-    m_holding = on;
-    if (!on) {
-        dropAhead();
-        m_shownSource = PageSource();
-        m_shown = Held();
-    }
 }
 
 qint64 PageImages::bytesHeld() const

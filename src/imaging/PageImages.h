@@ -94,11 +94,6 @@ public:
     // chapter or folder).
     void dropAhead();
 
-    // Off, nothing is held or decoded ahead and every page is decoded as it
-    // is shown (a reference for what the held pages must look like).
-    void setHolding(bool on);
-    bool holding() const { return m_holding; }
-
     // Bytes of pictures held beside the page shown, and the most that may be.
     qint64 bytesHeld() const;
     qint64 budget() const;
@@ -137,6 +132,5 @@ private:
     DisplaySize m_display;
     ShownSize m_reduceTo;
     QList<std::shared_ptr<Job>> m_running;
-    bool m_holding = true;
     bool m_startPending = false;
 };
