@@ -12,9 +12,9 @@ using WindowFixtures::control;
 struct TestVolumes : FolderTree::VolumeSource { // "vanished" is ready without a root folder
     QList<FolderTree::Volume> list;
     QList<FolderTree::Volume> volumes() const override { return list; }
-    bool isReady(const QString &root) const override
+    bool isReady(const QString &r) const override
     {
-        return root.endsWith("/vanished/") || VolumeSource::isReady(root);
+        return r.endsWith("/vanished/") || VolumeSource::isReady(r);
     }
 };
 
@@ -43,8 +43,9 @@ private slots:
     void init()
     {
         root = TestEnvironment::freshFolder("browse") + '/';
-        for (const char *folder : {"shelf/Series/Alpha", "shelf/Series/beta", "shelf/Series/Gamma",
-                                   "shelf/Series/.cache", "shelf/Comics", "shelf/comics", "shelf2", "shelfish"})
+        for (const QString &folder : QString("shelf/Series/Alpha shelf/Series/beta shelf/Series/Gamma "
+                                             "shelf/Series/.cache shelf/Comics shelf/comics shelf2 shelfish")
+                                         .split(' '))
             QDir().mkpath(root + folder);
         auto source = std::make_unique<TestVolumes>();
         source->list = {{"/", "File System"}, {root + "shelf/", "Shelf"}, {root + "shelf2/", "Shelf2"},
@@ -73,7 +74,9 @@ private slots:
               {true, "Dir1", Qt::Key_Escape, ""}, {false, "cmdCancel", Qt::Key_Space, ""}}) {
             shown("shelf/Series/");
             auto *list = control<QTreeWidget>(*dialog, "Dir1");
-            const QPoint centre = list->visualItemRect(list->currentItem()->child(1)).center();
+            QTreeWidgetItem *beta = list->currentItem()->child(1);
+            list->scrollToItem(beta);
+            const QPoint centre = list->visualItemRect(beta).center();
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
             if (opened) // as the window system delivers it: press, release, double-click
                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
