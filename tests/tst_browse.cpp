@@ -24,12 +24,15 @@ class TestBrowse : public QObject {
     QString root;
     std::unique_ptr<frmBrowse> dialog;
 
-    // Opens the dialog at `start` unless null. The open folder as its line and the lines
-    // above it spell it, its sub-folders' lines, and the volume shown.
+    // Opens the dialog at `start` unless null. The open folder as the lines from the root
+    // spell it, its sub-folders' lines, and the volume shown.
     QString shown(const QString &start = {})
     {
-        if (!start.isNull())
-            dialog = std::make_unique<frmBrowse>(), dialog->SorvikPath = root + start, dialog->show();
+        if (!start.isNull()) {
+            dialog = std::make_unique<frmBrowse>();
+            dialog->SorvikPath = root + start;
+            dialog->show();
+        }
         const QTreeWidgetItem *open = control<QTreeWidget>(*dialog, "Dir1")->currentItem();
         QString text = ":";
         for (int i = 0; i < open->childCount(); ++i)
@@ -43,13 +46,14 @@ private slots:
     void init()
     {
         root = TestEnvironment::freshFolder("browse") + '/';
-        for (const QString &folder : QString("shelf/Series/Alpha shelf/Series/beta shelf/Series/Gamma "
-                                             "shelf/Series/.cache shelf/Comics shelf/comics shelf2 shelfish")
-                                         .split(' '))
+        for (const char *folder : {"shelf/Series/Alpha", "shelf/Series/beta", "shelf/Series/Gamma",
+                                   "shelf/Series/.cache", "shelf/Comics", "shelf/comics", "shelf2",
+                                   "shelfish"})
             QDir().mkpath(root + folder);
         auto source = std::make_unique<TestVolumes>();
-        source->list = {{"/", "File System"}, {root + "shelf/", "Shelf"}, {root + "shelf2/", "Shelf2"},
-                        {root + "disc/", "Disc"}, {root + "vanished/", "Vanished"}};
+        source->list = {{"/", "File System"}, {root + "shelf/", "Shelf"},
+                        {root + "shelf2/", "Shelf2"}, {root + "disc/", "Disc"},
+                        {root + "vanished/", "Vanished"}};
         FolderTree::VolumeSource::install(std::move(source));
     }
     void cleanup() { dialog.reset(), FolderTree::VolumeSource::install(nullptr); }

@@ -31,7 +31,7 @@ private slots:
             const QChar kind = name.back();
             if (kind == 's' && QFile::link(outside, tmp + name))
                 continue;
-            SeriesFixtures::writeBytes(tmp + name + (kind == 'n' ? "/TempImage.jpg" : "/.lock"), "");
+            SeriesFixtures::writeBytes(tmp + name + (kind == 'n' ? "/page.jpg" : "/.lock"), "");
             QVERIFY(kind != 'l' || lock(live));
             QVERIFY(kind != 'i' || QFile::link(outside, tmp + name + "/outside"));
             QVERIFY(kind != 'o' || ::chown(QFile::encodeName(tmp + name), ::getuid() + 1, -1) == 0);

@@ -1,5 +1,4 @@
-// The settings store: what it saves comes back as written, keys once each, and writes a
-// refused file cannot take are kept for the run and saved once it can.
+// The settings store: values come back as written, keys once each, refused writes kept.
 #include "settings/SettingsStore.h"
 
 #include "SeriesFixtures.h"
@@ -32,8 +31,8 @@ private slots:
     // Folders beside ones their keys must not run into; values with text that must survive.
     void valuesComeBackThroughTheFile()
     {
-        const QStringList folders = {"/home/u/Comics/", "/home/u/Comics", "/a/Foo/", "/a/foo/",
-                                     "/u/My Comics/One=Two;x%y/Ünï 漫画/", "/u/My Comics/One=Two;x%y/",
+        const QStringList folders = {"/u/Comics/", "/u/Comics", "/a/Foo/", "/a/foo/",
+                                     "/u/My Comics/1=2;x%y/Ünï 漫画/", "/u/My Comics/1=2;x%y/",
                                      "/c/50%2F50/", "/c/50/50/", "/c/a\\b/", "/c/a/b/"};
         const QStringList values = {"Ch002^^ 5", "x", "a, b", "\"q\" x", "line1\nline2"};
         Pairs written;
@@ -63,16 +62,14 @@ private slots:
                                         "[PagoraDirs]\n%252Fc%252F=1\n%252fc%252f=2\n");
         SettingsStore store;
         QCOMPARE(store.list(Dirs), Pairs({{"/c/", "1"}}));
-        QCOMPARE(store.read("General", "a", {}) + store.read("General", "LASTPAGE", {}), "1, 2older");
+        QCOMPARE(store.read("General", "a", {}) + store.read("GENERAL", "lastPage", {}),
+                 "1, 2older");
         store.write("General", "LASTPAGE", "new");
-        store.write("Other", "Zoom", "1");
-        store.write("Other", "ZOOM", "2");
         const Pairs listed = store.list("General");
         QCOMPARE(listed, Pairs({{"A", "1, 2"}, {"LastPage", "new"}, {"Zoom", "2"}}));
         store.sync();
         newHome(true);
         QCOMPARE(SettingsStore().list("General"), listed);
-        QCOMPARE(SettingsStore().list("Other"), Pairs({{"Zoom", "2"}}));
     }
 
     // A folder where the file goes, or a file where its folder goes.
@@ -81,7 +78,8 @@ private slots:
         for (bool folderInPlace : {true, false}) {
             newHome(false);
             const QString obstacle = folderInPlace ? ini : QFileInfo(ini).absolutePath();
-            folderInPlace ? void(QDir().mkpath(obstacle)) : SeriesFixtures::writeBytes(obstacle, "x");
+            QVERIFY(folderInPlace ? QDir().mkpath(obstacle)
+                                  : QFile(obstacle).open(QIODevice::WriteOnly));
             QString why;
             SettingsStore().write(Dirs, "/c/Ünï/", "4");
             QVERIFY(!SettingsStore().sync(&why));
