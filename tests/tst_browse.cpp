@@ -46,14 +46,14 @@ private slots:
     void init()
     {
         root = TestEnvironment::freshFolder("browse") + '/';
-        for (const char *folder : {"shelf/Series/Alpha", "shelf/Series/beta", "shelf/Series/Gamma",
-                                   "shelf/Series/.cache", "shelf/Comics", "shelf/comics", "shelf2",
-                                   "shelfish"})
+        for (const char *folder :
+             {"shelf/Series/Alpha", "shelf/Series/beta", "shelf/Series/Gamma",
+              "shelf/Series/.cache", "shelf/Comics", "shelf/comics", "shelf2", "shelfish"})
             QDir().mkpath(root + folder);
         auto source = std::make_unique<TestVolumes>();
-        source->list = {{"/", "File System"}, {root + "shelf/", "Shelf"},
-                        {root + "shelf2/", "Shelf2"}, {root + "disc/", "Disc"},
-                        {root + "vanished/", "Vanished"}};
+        source->list = {{"/", "File System"}};
+        for (const QString label : {"Shelf", "Shelf2", "Disc", "Vanished"})
+            source->list.append({root + label.toLower() + '/', label});
         FolderTree::VolumeSource::install(std::move(source));
     }
     void cleanup() { dialog.reset(), FolderTree::VolumeSource::install(nullptr); }
@@ -75,7 +75,8 @@ private slots:
         for (auto [opened, target, key, chosen] :
              {std::tuple(false, "cmdOk", Qt::Key_Space, "shelf/Series/"),
               {true, "Dir1", Qt::Key_Return, "shelf/Series/beta/"},
-              {true, "Dir1", Qt::Key_Escape, ""}, {false, "cmdCancel", Qt::Key_Space, ""}}) {
+              {true, "Dir1", Qt::Key_Escape, ""},
+              {false, "cmdCancel", Qt::Key_Space, ""}}) {
             shown("shelf/Series/");
             auto *list = control<QTreeWidget>(*dialog, "Dir1");
             QTreeWidgetItem *beta = list->currentItem()->child(1);
@@ -86,7 +87,9 @@ private slots:
                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
             QCOMPARE(list->currentItem()->text(0), "beta");
             QTest::keyClick(control<QWidget>(*dialog, target), key);
-            QCOMPARE(dialog->isVisible() ? "shown" : dialog->Cancelled ? "" : dialog->SorvikPath,
+            QCOMPARE(dialog->isVisible() ? "shown"
+                     : dialog->Cancelled ? ""
+                                         : dialog->SorvikPath,
                      *chosen ? root + chosen : "");
         }
     }

@@ -58,12 +58,14 @@ private slots:
     }
 
     // Each entry clicked is the one marked and shows its topic's heading (a group its first
-    // member's); the outline's lines come back with every repaint; the text scrolls, untyped.
+    // member's); the outline's lines come back with every repaint.
     void helpWindow()
     {
-        const QStringList headings = {"", "SPECIFYING YOUR FOLDERS", "SPECIFYING YOUR FOLDERS",
-            "FOLDER ORGANIZATION", "NAVIGATING PAGES", "NAVIGATING PAGES", "MOVING AROUND THE PAGE",
-            "NAVIGATING CHAPTERS", "ZOOM & FIT TO WINDOW"};
+        const QStringList headings =
+            QString("|SPECIFYING YOUR FOLDERS|SPECIFYING YOUR FOLDERS|FOLDER ORGANIZATION|"
+                    "NAVIGATING PAGES|NAVIGATING PAGES|MOVING AROUND THE PAGE|NAVIGATING CHAPTERS|"
+                    "ZOOM & FIT TO WINDOW")
+                .split('|');
         const QColor mark = QApplication::palette().color(QPalette::Button);
         const QColor plain = QApplication::palette().color(QPalette::HighlightedText);
         frmHelp w;
@@ -77,8 +79,7 @@ private slots:
                 QTest::mouseClick(at(i), Qt::LeftButton);
             i = qMax(i, 0);
             for (int other = 0; other < 9; ++other)
-                QCOMPARE(at(other)->palette().color(QPalette::Window),
-                         other == i ? mark : plain);
+                QCOMPARE(at(other)->palette().color(QPalette::Window), other == i ? mark : plain);
             const QString shown = text->toPlainText();
             QCOMPARE(i ? shown.section('\n', 0, 1) : shown, i ? headings[i] + '\n' : opening);
         }
@@ -88,16 +89,6 @@ private slots:
         for (const auto &p : {QPoint(150, 750), {450, 1950}, {225, 450}, {525, 2250}, {105, 450}})
             QCOMPARE(painted.pixelColor(Twips::toPixels(p.x()), Twips::toPixels(p.y())),
                      p.x() == 105 ? plain : box->palette().color(QPalette::WindowText));
-
-        text->resize(text->width(), text->height() / 6); // smaller than its text
-        QTest::keyClicks(text, QStringLiteral("typed 1"));
-        for (auto keys : {QKeySequence::SelectAll, QKeySequence::Cut,
-                          QKeySequence::MoveToStartOfDocument})
-            QTest::keySequence(text, keys);
-        QCOMPARE(text->toPlainText().section('\n', 0, 1), headings[8] + '\n');
-        QCOMPARE(text->verticalScrollBar()->value(), 0);
-        QTest::keyClick(text, Qt::Key_PageDown);
-        QVERIFY(text->verticalScrollBar()->value() > 0);
     }
 };
 

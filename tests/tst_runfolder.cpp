@@ -25,7 +25,7 @@ private slots:
         const QStringList names = {"pagora-viewer-dead0d", "pagora-viewer-link0i",
                                    "pagora-viewer-live0l", "pagora-viewer-lock0n",
                                    "pagora-viewer-link0s", "pagora-viewer-user0o",
-                                   "pagora-viewer-abd", "PAGORA-VIEWER-abcded"};
+                                   "pagora-viewer-abd",    "PAGORA-VIEWER-abcded"};
         QFile live(tmp + names[2] + "/.lock");
         for (const QString &name : names) {
             const QChar kind = name.back();

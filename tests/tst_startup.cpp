@@ -34,14 +34,18 @@ class TestStartup : public QObject {
             SeriesFixtures::makeFolderChapter(root + name, c, {"1.jpg", "2.jpg", "3.jpg", "4.jpg"});
         return root + name + '/';
     }
-    // A settings file of its own, written before a start: General's keys, folders' places.
-    void store(const QList<QPair<QString, QString>> &values)
+    // A settings file of its own, written before a start: keys of General and their values,
+    // or folders ("/...") and their places, one after the other.
+    void store(const QStringList &keysAndValues)
     {
         settingsFile = TestEnvironment::freshFolder("config") + "/SorvikViewer/SorvikViewer.ini";
         qputenv("XDG_CONFIG_HOME", settingsFile.section('/', 0, -3).toUtf8());
         SettingsStore settings;
-        for (const auto &[key, value] : values)
-            settings.write(key[0] == '/' ? SettingsStore::FolderSection : "General", key, value);
+        for (int i = 0; i + 1 < keysAndValues.size(); i += 2) {
+            const QString &key = keysAndValues[i];
+            settings.write(key[0] == '/' ? SettingsStore::FolderSection : "General", key,
+                           keysAndValues[i + 1]);
+        }
         settings.sync();
     }
     // General's values as the file on disk holds them.
@@ -68,7 +72,9 @@ class TestStartup : public QObject {
     {
         const frmMain::View v = w->view();
         const auto *box = control<QComboBox>(*w, "cboPagoraDir");
-        QString text = QString("%1 %2 %3 %4 [").arg(v.folder, v.chapter).arg(v.page)
+        QString text = QString("%1 %2 %3 %4 [")
+                           .arg(v.folder, v.chapter)
+                           .arg(v.page)
                            .arg(control<QLabel>(*w, "lblPage")->text());
         for (int i = 0; i < box->count(); ++i)
             text += box->itemText(i) + (i + 1 < box->count() ? " " : "");
@@ -116,17 +122,20 @@ private slots:
     void savedPlaceRestores()
     {
         const QString f = series("f", {"Ch001", "Ch002", "Ch003", "Ch4^^ 7"});
-        for (auto [atStartUp, saved, place] :
-             {std::tuple(true, "ch003^^2", "Ch003 2 Page 2"), {true, "Ch002^^0", "Ch002 1 Page 1"},
-              {true, "Ch002^^40", "Ch002 1 Page 1"}, {false, "Ch002^^ 3", "Ch002 3 Page 3"},
-              {false, "Ch002^^3", "Ch002 3 Page 3"}, {false, "Ch002^^ +3", "Ch002 3 Page 3"},
-              {false, "ch002^^ 3", "Ch001 3 Page 3"}, {false, "Ch4^^ 7^^ 3", "Ch4^^ 7 3 Page 3"}}) {
+        for (auto [atStartUp, saved, place] : {std::tuple(true, "ch003^^2", "Ch003 2 Page 2"),
+                                               {true, "Ch002^^0", "Ch002 1 Page 1"},
+                                               {true, "Ch002^^40", "Ch002 1 Page 1"},
+                                               {false, "Ch002^^ 3", "Ch002 3 Page 3"},
+                                               {false, "Ch002^^3", "Ch002 3 Page 3"},
+                                               {false, "Ch002^^ +3", "Ch002 3 Page 3"},
+                                               {false, "ch002^^ 3", "Ch001 3 Page 3"},
+                                               {false, "Ch4^^ 7^^ 3", "Ch4^^ 7 3 Page 3"}}) {
             const QStringList parts = QString(saved).split("^^");
             if (atStartUp)
-                store({{"ChapterDirectory", f.chopped(1)}, {"LastChapter", parts[0]},
-                       {"LastPage", parts[1]}});
+                store({"ChapterDirectory", f.chopped(1), "LastChapter", parts[0], "LastPage",
+                       parts[1]});
             else
-                store({{f, saved}});
+                store({f, saved});
             start();
             if (!atStartUp)
                 type(f);
@@ -140,7 +149,7 @@ private slots:
     {
         for (const QString name : {"cd", "gone"}) {
             const QString f = root + name + '/';
-            store({{"ChapterDirectory", f}, {"LastChapter", "Ch002"}, {"LastPage", "2"}});
+            store({"ChapterDirectory", f, "LastChapter", "Ch002", "LastPage", "2"});
             prompts->hook = [&] { name == "cd" ? void(series(name)) : void(); };
             start();
             QCOMPARE(shown().section('\n', 0, 0),
@@ -160,7 +169,7 @@ private slots:
     {
         for (auto [open, vanishes] : {std::pair(true, false), {true, true}, {false, false}}) {
             const QString f = series("f"), kept = open && !vanishes ? f : QString();
-            store({{"ChapterDirectory", open ? f : ""}});
+            store({"ChapterDirectory", open ? f : ""});
             start();
             if (open)
                 WindowFixtures::openSeries(*w, f, "Ch002"), WindowFixtures::goToPage(*w, 3);
@@ -185,17 +194,18 @@ private slots:
         const QString a = series("a"), b = series("b"), history = " [" + a + ' ' + b + "]\n";
         for (const QString argument : {"b", "missing", "b/Ch001", "b/Ch001/1.jpg"}) {
             for (bool typed : {false, true}) {
-                store({{b, "Ch002^^ 3"}, {"ChapterDirectory", a}, {"LastChapter", "Ch003"},
-                       {"Lastpage", "4"}});
+                store({b, "Ch002^^ 3", "ChapterDirectory", a, "LastChapter", "Ch003", "Lastpage",
+                       "4"});
                 start(typed ? "" : root + argument);
                 if (typed)
                     type(root + argument);
                 const QString refused = argument == "b/Ch001" ? root + "b/Ch001/" : "";
                 QCOMPARE(shown(), argument == "b" ? b + " Ch002 3 Page 3 of 4" + history
-                                  : typed ? refused + "  4 " + history + invalid
-                                          : a + " Ch003 4 Page 4 of 4" + history + invalid);
-                QVERIFY(!typed || control<QComboBox>(*w, "cboPagoraDir")->currentText()
-                                      == root + argument + '/');
+                                  : typed         ? refused + "  4 " + history + invalid
+                                                  : a + " Ch003 4 Page 4 of 4" + history + invalid);
+                QVERIFY(!typed
+                        || control<QComboBox>(*w, "cboPagoraDir")->currentText()
+                               == root + argument + '/');
                 w->close();
                 QCOMPARE(stored("ChapterDirectory LastChapter LastPage"),
                          shown().section(' ', 0, 2));
@@ -206,7 +216,7 @@ private slots:
     // A place that cannot be saved is told once a run, at the pages and at shut-down alike.
     void unsavedPlaceIsToldOnce()
     {
-        store({{"ChapterDirectory", series("a")}});
+        store({"ChapterDirectory", series("a")});
         start();
         QVERIFY(QFile::remove(settingsFile) && QDir().mkpath(settingsFile));
         WindowFixtures::goToPage(*w, 3);

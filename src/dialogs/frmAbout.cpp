@@ -55,8 +55,8 @@ void frmAbout::createControls()
     Image1->setStretch(true);
     Image1->setPicture(QImage(QStringLiteral(":/pagora-viewer.png")));
 
-    cmdOK = placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920,
-                   2820, 1260, 345);
+    cmdOK = placed(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), 4920, 2820,
+                   1260, 345);
     cmdSysInfo = placed(new QPushButton(QStringLiteral("&System Info..."), this),
                         QStringLiteral("cmdSysInfo"), 3540, 2820, 1245, 345);
     cmdLicense = placed(new QPushButton(QStringLiteral("Licensing"), this),
