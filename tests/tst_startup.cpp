@@ -72,10 +72,8 @@ class TestStartup : public QObject {
     {
         const frmMain::View v = w->view();
         const auto *box = control<QComboBox>(*w, "cboPagoraDir");
-        QString text = QString("%1 %2 %3 %4 [")
-                           .arg(v.folder, v.chapter)
-                           .arg(v.page)
-                           .arg(control<QLabel>(*w, "lblPage")->text());
+        QString text = v.folder + ' ' + v.chapter + ' ' + QString::number(v.page) + ' '
+                       + control<QLabel>(*w, "lblPage")->text() + " [";
         for (int i = 0; i < box->count(); ++i)
             text += box->itemText(i) + (i + 1 < box->count() ? " " : "");
         text += "]\n";
@@ -122,15 +120,15 @@ private slots:
     void savedPlaceRestores()
     {
         const QString f = series("f", {"Ch001", "Ch002", "Ch003", "Ch4^^ 7"});
-        for (auto [atStartUp, saved, place] : {std::tuple(true, "ch003^^2", "Ch003 2 Page 2"),
-                                               {true, "Ch002^^0", "Ch002 1 Page 1"},
-                                               {true, "Ch002^^40", "Ch002 1 Page 1"},
-                                               {false, "Ch002^^ 3", "Ch002 3 Page 3"},
-                                               {false, "Ch002^^3", "Ch002 3 Page 3"},
-                                               {false, "Ch002^^ +3", "Ch002 3 Page 3"},
-                                               {false, "ch002^^ 3", "Ch001 3 Page 3"},
-                                               {false, "Ch4^^ 7^^ 3", "Ch4^^ 7 3 Page 3"}}) {
-            const QStringList parts = QString(saved).split("^^");
+        // Where the place is saved (at start-up or under the folder), the place, what shows.
+        for (const QString row :
+             {"start-up|ch003^^2|Ch003 2 Page 2", "start-up|Ch002^^0|Ch002 1 Page 1",
+              "start-up|Ch002^^40|Ch002 1 Page 1", "folder|Ch002^^ 3|Ch002 3 Page 3",
+              "folder|Ch002^^3|Ch002 3 Page 3", "folder|Ch002^^ +3|Ch002 3 Page 3",
+              "folder|ch002^^ 3|Ch001 3 Page 3", "folder|Ch4^^ 7^^ 3|Ch4^^ 7 3 Page 3"}) {
+            const QString saved = row.section('|', 1, 1), place = row.section('|', 2);
+            const bool atStartUp = row.startsWith("start-up");
+            const QStringList parts = saved.split("^^");
             if (atStartUp)
                 store({"ChapterDirectory", f.chopped(1), "LastChapter", parts[0], "LastPage",
                        parts[1]});
