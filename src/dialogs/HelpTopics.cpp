@@ -94,11 +94,6 @@ const TopicText &topicText(Topic topic)
 
 } // namespace
 
-QString heading(Topic topic)
-{
-    return QString::fromUtf8(topicText(topic).heading);
-}
-
 QString text(Topic topic)
 {
     const TopicText &t = topicText(topic);

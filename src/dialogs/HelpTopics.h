@@ -19,8 +19,6 @@ enum class Topic {
 
 inline constexpr int Count = 7;
 
-// The heading line; empty for the general information.
-QString heading(Topic topic);
 // The whole text as the text box takes it.
 QString text(Topic topic);
 

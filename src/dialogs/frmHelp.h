@@ -18,22 +18,21 @@ public:
     explicit frmHelp(QWidget *parent = nullptr);
     ~frmHelp() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
     // Marks the clicked topic and shows its text.
     void Label1_Click(qint16 Index);
+    void createControls();
+    void Form_Load();
+    void DrawOutline();
+    void ShowTopic(HelpTopics::Topic topic);
 
     // ---- Controls ----
     PictureBox *picHelp = nullptr;
     std::array<QLabel *, 9> Label1{};
     QPlainTextEdit *Text1 = nullptr;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void createControls();
-    void Form_Load();
-    void DrawOutline();
-    void ShowTopic(HelpTopics::Topic topic);
 };
 
 // The help menu's "Basic Instructions": a fresh window, shown modally and

@@ -24,6 +24,15 @@ template <typename Control> Control *control(const frmMain &w, const char *name)
     return found;
 }
 
+// The same for a dialog's control.
+template <typename Control> Control *control(const QWidget &w, const char *name)
+{
+    auto *found = w.findChild<Control *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
 // Presses keys on the focused control until `page` of the chapter shows.
 void goToPage(frmMain &w, int page);
 

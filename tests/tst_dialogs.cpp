@@ -1,0 +1,96 @@
+// The About window with its licences window, and the help window, as a reader meets them.
+#include "ScriptedPrompts.h"
+#include "TestEnvironment.h"
+#include "WindowFixtures.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmHelp.h"
+#include "platform/PictureControls.h"
+#include "platform/Twips.h"
+
+#include <FreeImage.h>
+#include <zip.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+using WindowFixtures::control;
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Esc, Enter and keypad Enter press OK; System Info says there is none.
+    void aboutWindow()
+    {
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            frmAbout about;
+            about.show();
+            const QString title = control<QLabel>(about, "lblTitle")->text();
+            QVERIFY(title.contains(" Version " PAGORA_VERSION "\n") && !title.contains(u'\r'));
+            QTest::keyClick(about.focusWidget(), key);
+            QVERIFY(!about.isVisible() && about.result() == QDialog::Accepted);
+        }
+        auto *prompts = ScriptedPrompts::install();
+        QTest::mouseClick(control<QPushButton>(frmAbout(), "cmdSysInfo"), Qt::LeftButton);
+        QCOMPARE(prompts->shown.size(), 1);
+        QCOMPARE(prompts->shown[0].message.text, "System Information Is Unavailable At This Time");
+    }
+
+    // The licences window names the libraries in use in lines that fit; it goes when closed.
+    void licencesWindow()
+    {
+        frmAbout about;
+        QPointer<QWidget> licences;
+        QString shown;
+        QTimer::singleShot(0, &about, [&] {
+            licences = QApplication::activeModalWidget();
+            for (const char *name : {"Label2", "Label3"}) {
+                auto *line = control<QLabel>(*licences, name);
+                QVERIFY(line->heightForWidth(line->width()) <= line->height());
+                shown += line->text();
+            }
+            QTest::mouseClick(control<QPushButton>(*licences, "cmdOk"), Qt::LeftButton);
+        });
+        QTest::mouseClick(control<QPushButton>(about, "cmdLicense"), Qt::LeftButton);
+        QVERIFY(shown.contains(QLatin1String(" FreeImage ") + FreeImage_GetVersion() + " "));
+        QVERIFY(shown.contains(QLatin1String(" libzip ") + zip_libzip_version() + " "));
+        QVERIFY(licences.isNull());
+    }
+
+    // Each entry clicked is the one marked and shows its topic's heading (a group its first
+    // member's); the outline's lines come back with every repaint.
+    void helpWindow()
+    {
+        const QStringList headings =
+            QString("|SPECIFYING YOUR FOLDERS|SPECIFYING YOUR FOLDERS|FOLDER ORGANIZATION|"
+                    "NAVIGATING PAGES|NAVIGATING PAGES|MOVING AROUND THE PAGE|NAVIGATING CHAPTERS|"
+                    "ZOOM & FIT TO WINDOW")
+                .split('|');
+        const QColor mark = QApplication::palette().color(QPalette::Button);
+        const QColor plain = QApplication::palette().color(QPalette::HighlightedText);
+        frmHelp w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w) && mark != plain);
+        const auto at = [&](int n) { return w.findChild<QLabel *>(QString("Label1(%1)").arg(n)); };
+        auto *text = control<QPlainTextEdit>(w, "Text1");
+        const QString opening = text->toPlainText();
+        for (int i : {-1, 8, 0, 1, 2, 3, 4, 5, 6, 7, 8}) { // -1: as it opens
+            if (i >= 0)
+                QTest::mouseClick(at(i), Qt::LeftButton);
+            i = qMax(i, 0);
+            for (int other = 0; other < 9; ++other)
+                QCOMPARE(at(other)->palette().color(QPalette::Window), other == i ? mark : plain);
+            const QString shown = text->toPlainText();
+            QCOMPARE(i ? shown.section('\n', 0, 1) : shown, i ? headings[i] + '\n' : opening);
+        }
+        QWidget *box = control<PictureBox>(w, "picHelp")->client();
+        const QImage painted = box->grab().toImage();
+        // Two trunks, a first- and a second-level branch, then a point off every line.
+        for (const auto &p : {QPoint(150, 750), {450, 1950}, {225, 450}, {525, 2250}, {105, 450}})
+            QCOMPARE(painted.pixelColor(Twips::toPixels(p.x()), Twips::toPixels(p.y())),
+                     p.x() == 105 ? plain : box->palette().color(QPalette::WindowText));
+    }
+};
+
+PAGORA_TEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"
