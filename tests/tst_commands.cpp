@@ -20,9 +20,8 @@ struct KeySpy : QObject {
     }
 };
 
-// Before and after as "chapter page", then "fit" before, and the zoom and the bar
-// values (M for Max) after, and "typed" when the folder box took the key as text. The bars
-// start at the values given, of Max 100, steps 5 and 20.
+// Before: "chapter page [fit]", the bars' values (Max 100, steps 5 and 20). After: "chapter page
+// zoom h,v" (M for Max), "typed" when the folder box took the key as text.
 struct Press { const char *focus, *keys, *before; QPoint bars; const char *after; bool passedOn; };
 Q_DECLARE_METATYPE(Press)
 
@@ -37,17 +36,22 @@ class TestCommands : public QObject {
     void open(const QString &place)
     {
         const QString series = TestEnvironment::freshFolder(QStringLiteral("series"));
-        const QStringList pages{"a.jpg", "b.jpg", "c.jpg"};
+        const QStringList pages{"a.jpg", "b.jpg", "c.jpg"}, at = place.split(' ');
         for (int n : {1, 2, 3})
             SeriesFixtures::makeFolderChapter(series, QString("Ch%1").arg(n), pages.first(4 - n),
                                               {600, 900});
         w = WindowFixtures::firstRunWindow();
         c("cboPagoraDir")->setFocus(), c<QComboBox>("cboPagoraDir")->setEditText(series);
         c("PicImage")->setFocus();
-        const QStringList at = place.split(' ');
         c<QComboBox>("cboChapters")->setCurrentText(at[0]);
         WindowFixtures::goToPage(*w, at[1].toInt());
         c<QCheckBox>("chkFitToWindow")->setChecked(at.contains("fit"));
+    }
+
+    // "chapter page zoom", as the window shows them.
+    QString state() const
+    {
+        return QString("%1 %2 %3").arg(w->view().chapter).arg(w->view().page).arg(w->view().zoom);
     }
 
 private slots:
@@ -57,7 +61,6 @@ private slots:
     {
         QTest::addColumn<Press>("p");
         const char *page = "PicImage", *box = "cboPagoraDir", *list = "cboChapters";
-        const char *button = "cmdNavigate(3)";
         const auto row = [](const char *name, Press p) { QTest::newRow(name) << p; };
         row("ctrl+pgdn: next page", {page, "Ctrl+PgDown", "Ch1 1", {}, "Ch1 2 1 M,0", false});
         row("ctrl+pgup: previous page", {page, "Ctrl+PgUp", "Ch1 2", {}, "Ch1 1 1 M,0", false});
@@ -65,12 +68,12 @@ private slots:
         row("alt+pgdn: next chapter", {page, "Alt+PgDown", "Ch1 2", {}, "Ch2 1 1 M,0", false});
         row("alt+pgup on the first chapter", {page, "Alt+PgUp", "Ch1 2", {}, "Ch1 2 1 0,0", true});
         row("alt+pgdn on the last chapter", {page, "Alt+PgDown", "Ch3 1", {}, "Ch3 1 1 0,0", true});
-        row("chapter list: its own ctrl+pgdn", {list, "Ctrl+PgDown", "Ch1 1", {}, "Ch2 1 1 M,0", true});
+        row("chapter list: ctrl+pgdn", {list, "Ctrl+PgDown", "Ch1 1", {}, "Ch2 1 1 M,0", true});
         row("backspace: previous page", {page, "Backspace", "Ch1 2", {}, "Ch1 1 1 M,0", true});
         row("folder box: backspace", {box, "Backspace", "Ch1 2", {}, "Ch1 2 1 0,0 typed", true});
         row("space: next page", {page, "Space", "Ch1 1", {}, "Ch1 2 1 M,0", true});
         // The page shown takes the focus: the button (to the last page) never sees the key.
-        row("space on a page button", {button, "Space", "Ch1 1", {}, "Ch1 2 1 M,0", false});
+        row("space on a button", {"cmdNavigate(3)", "Space", "Ch1 1", {}, "Ch1 2 1 M,0", false});
         row("folder box: space", {box, "Space", "Ch1 1", {}, "Ch1 1 1 0,0 typed", true});
         row("z: zoom in", {page, "Z", "Ch1 1", {}, "Ch1 1 1.2 M,0", false});
         row("shift+z: zoom out", {page, "Shift+Z", "Ch1 1", {}, "Ch1 1 0.8 M,0", false});
@@ -104,15 +107,11 @@ private slots:
         QApplication::focusWidget()->installEventFilter(&spy);
         QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers());
         QCOMPARE(spy.presses > 0, p.passedOn);
-        const frmMain::View v = w->view();
         const auto at = [](QScrollBar *b) {
             return b->value() == b->maximum() ? QString("M") : QString::number(b->value());
         };
-        QString after = QString("%1 %2 %3 %4,%5").arg(v.chapter).arg(v.page).arg(v.zoom).arg(at(hs), at(vs));
-        if (c<QComboBox>("cboPagoraDir")->currentText() != folderText)
-            after += " typed";
-        QCOMPARE(after, QString(p.after));
-        QCOMPARE(c("Image1")->y(), Twips::toPixels(-vs->value()));
+        const bool typed = c<QComboBox>("cboPagoraDir")->currentText() != folderText;
+        QCOMPARE(state() + QString(" %1,%2%3").arg(at(hs), at(vs), typed ? " typed" : ""), p.after);
     }
 
     // Strokes from a grip on the page, one after the other: the button, the bar's value at
@@ -121,9 +120,8 @@ private slots:
     {
         open("Ch1 1");
         c<QMenu>("RCMenu")->setEnabled(false); // no pop-up, as with no chapter open
-        auto *hs = c<QScrollBar>("hsImage"), *vs = c<QScrollBar>("vsImage");
+        auto *vs = c<QScrollBar>("vsImage");
         QWidget *image = c("Image1");
-        const int h = hs->value(); // a vertical drag leaves it
         vs->setMaximum(3000);
         struct Stroke { Qt::MouseButton button; int start; QList<int> moves; int end; };
         const auto left = Qt::LeftButton;
@@ -135,46 +133,36 @@ private slots:
             for (int dy : d.moves)
                 QTest::mouseMove(image, QPoint(40, 40 + dy) - image->pos());
             QTest::mouseRelease(image, d.button, {}, QPoint(40, 40 + d.moves.back()) - image->pos());
-            QCOMPARE(QList({d.start, h, vs->value(), Twips::top(image)}),
-                     QList({d.start, hs->value(), d.end, -d.end}));
+            QCOMPARE(QList({d.start, vs->value(), Twips::top(image)}),
+                     QList({d.start, d.end, -d.end}));
         }
     }
 
-    // Entries enabled: next/previous page, next/previous chapter, zoom in, out, none, fit.
-    void popupEntriesFollowTheState()
-    {
-        for (auto [place, enabled] : {std::pair{"Ch1 1", "10101101"}, {"Ch2 2", "01111101"},
-                                      {"Ch3 1", "00011111"}, {"Ch2 1 fit", "10110001"}}) {
-            open(place);
-            if (QString(place) == "Ch3 1")
-                c<QAction>("mnuZoomIn")->trigger();
-            QTest::mouseClick(c("Image1"), Qt::RightButton, {}, -c("Image1")->pos());
-            QString shown = QString(place) + (c<QMenu>("RCMenu")->isVisible() ? " shown " : " ");
-            for (QAction *a : c<QMenu>("RCMenu")->actions())
-                shown += a->isSeparator() ? "" : a->isEnabled() ? "1" : "0";
-            QCOMPARE(shown, QString(place) + " shown " + enabled);
-        }
-    }
-
-    // The buttons and the pop-up's entries, whose disabled state keeps the page and the
-    // chapter in range.
+    // The buttons and the entries one after the other: the state after each, and the pop-up's
+    // entries enabled (next/previous page, next/previous chapter, zoom in, out, none, fit).
     void buttonsAndEntries()
     {
         open("Ch1 1");
-        for (auto [button, page] : {std::pair{"cmdNavigate(3)", 3}, {"cmdNavigate(1)", 2},
-                                    {"cmdNavigate(0)", 1}, {"cmdNavigate(2)", 2}}) {
-            QTest::mouseClick(c(button), Qt::LeftButton);
-            QCOMPARE(w->view().page, page);
+        auto *menu = c<QMenu>("RCMenu");
+        for (auto [name, after] : {std::pair{"cmdNavigate(3)", "Ch1 3 1 01101101"},
+                 {"cmdNavigate(1)", "Ch1 2 1 11101101"}, {"cmdNavigate(0)", "Ch1 1 1 10101101"},
+                 {"cmdNavigate(2)", "Ch1 2 1 11101101"}, {"rcmnuNextPage", "Ch1 3 1 01101101"},
+                 {"rcmnuNextPage", "Ch1 3 1 01101101"}, {"rcmnuPreviousChapter", "Ch1 3 1 01101101"},
+                 {"rcmnuNextChapter", "Ch2 1 1 10111101"}, {"rcmnuZoomIn", "Ch2 1 1.2 10111111"},
+                 {"rcmnuZoomOut", "Ch2 1 0.96 10111111"}, {"rcmnuFitToWindow", "Ch2 1 1 10110001"},
+                 {"rcmnuFitToWindow", "Ch2 1 1 10111101"}, {"rcmnuNextChapter", "Ch3 1 1 00011101"},
+                 {"rcmnuZoomIn", "Ch3 1 1.2 00011111"}, {"rcmnuNoZoom", "Ch3 1 1 00011101"}}) {
+            if (auto *button = w->findChild<QPushButton *>(name))
+                QTest::mouseClick(button, Qt::LeftButton);
+            else
+                c<QAction>(name)->trigger();
+            QTest::mouseClick(c("Image1"), Qt::RightButton, {}, -c("Image1")->pos());
+            QString shown = QString(name) + ": " + state() + (menu->isVisible() ? " " : " hidden ");
+            for (QAction *a : menu->actions())
+                shown += a->isSeparator() ? "" : a->isEnabled() ? "1" : "0";
+            menu->close();
+            QCOMPARE(shown, QString(name) + ": " + after);
         }
-        for (const char *entry : {"rcmnuNextPage", "rcmnuNextPage", "rcmnuPreviousChapter"})
-            c<QAction>(entry)->trigger();
-        QCOMPARE(w->view().chapter + QString::number(w->view().page), "Ch13");
-        c<QAction>("rcmnuNextChapter")->trigger();
-        QCOMPARE(w->view().chapter + QString::number(w->view().page), "Ch21");
-        c<QAction>("rcmnuZoomIn")->trigger(), c<QAction>("rcmnuZoomOut")->trigger();
-        QCOMPARE(w->view().zoom, 1.2 * 0.8);
-        c<QAction>("rcmnuNoZoom")->trigger();
-        QCOMPARE(w->view().zoom, 1.0);
         c<QAction>("mnuExit")->trigger();
         QVERIFY(!w->isVisible());
     }
