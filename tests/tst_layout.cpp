@@ -16,11 +16,6 @@ static const WindowLayout::Design design{8430, 7155, {60, 900}, {60, 6855, 8055,
     {3720, 360, 2595, 315}, {3720, 180, 675, 195}, {4950, 60, 1335, 195},
     {6420, 270, 435, 375}, {6420, 60, 1515, 195}};
 
-static QRect twips(const QWidget *w)
-{
-    return {w->pos() * Twips::PerPixel, w->size() * Twips::PerPixel};
-}
-
 class TestLayout : public QObject {
     Q_OBJECT
 
@@ -56,9 +51,9 @@ private slots:
         QTEST((QList{l.viewport.width(), l.viewport.height(), l.horizontalBar.top(),
                      l.horizontalBar.width(), l.verticalBar.left(), l.verticalBar.height(),
                      l.panel.width(), l.folderList.width(), l.chapterList.left(),
-                     l.chapterList.width(), l.browse.left(), l.chapterLabel.left(), l.fitToWindow.left(),
-                     l.pageButtons[0].left(), l.pageButtons[1].left(), l.pageButtons[3].left(),
-                     l.pageLabel.left()}), "layout");
+                     l.chapterList.width(), l.browse.left(), l.chapterLabel.left(),
+                     l.fitToWindow.left(), l.pageButtons[0].left(), l.pageButtons[1].left(),
+                     l.pageButtons[3].left(), l.pageLabel.left()}), "layout");
     }
 
     // Narrower and back a pixel at a time, minimised and restored: the controls end where the
@@ -68,8 +63,8 @@ private slots:
         const QString series = TestEnvironment::freshFolder(QStringLiteral("series"));
         SeriesFixtures::makeFolderChapter(series, "Ch1", {"a.jpg"}, QSize(600, 900));
         const auto w = WindowFixtures::firstRunWindow();
-        auto *folderBox = control<QComboBox>(*w, "cboPagoraDir");
-        folderBox->setFocus(), folderBox->setEditText(series); // typed, then the box left
+        control<QWidget>(*w, "cboPagoraDir")->setFocus(); // typed, then the box left
+        control<QComboBox>(*w, "cboPagoraDir")->setEditText(series);
         control<QWidget>(*w, "PicImage")->setFocus();
         auto *hs = control<QScrollBar>(*w, "hsImage"), *vs = control<QScrollBar>(*w, "vsImage");
         const QSize load = w->size();
@@ -82,11 +77,13 @@ private slots:
         hs->setValue(0), vs->setValue(40);
         w->showNormal();
         QTRY_COMPARE(std::pair(hs->value(), vs->value()), std::pair(hs->maximum(), 0));
-        const auto at = [&w](const char *name) { return twips(control<QWidget>(*w, name)); };
+        const auto at = [&w](const char *n) { // in twips
+            return QRect(control<QWidget>(*w, n)->pos() * 15, control<QWidget>(*w, n)->size() * 15);
+        };
         QCOMPARE((QList{at("PicImage"), at("hsImage"), at("vsImage"), at("cboChapters")}),
                  (QList<QRect>{{60, 900, 8055, 5955}, {60, 6855, 8070, 255}, {8115, 900, 255, 5955},
                                {3720, 360, 2610, 315}}));
-        QCOMPARE(at("Image1").size(), QSize(9000, 13500));
+        QCOMPARE(at("Image1").size(), QSize(9000, 13500)); // the page's natural size
     }
 };
 
