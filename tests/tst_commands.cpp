@@ -31,8 +31,8 @@ class TestCommands : public QObject {
     std::unique_ptr<frmMain> w;
     template <typename T = QWidget> T *c(const char *n) { return control<T>(*w, n); }
 
-    // Three chapters of 3, 2 and 1 pages larger than the viewport, opened as if typed into
-    // the folder box, at the place "chapter page [fit]".
+    // Three chapters of 3, 2 and 1 pages larger than the viewport, opened at the place
+    // "chapter page [fit]".
     void open(const QString &place)
     {
         const QString series = TestEnvironment::freshFolder(QStringLiteral("series"));
@@ -41,9 +41,7 @@ class TestCommands : public QObject {
             SeriesFixtures::makeFolderChapter(series, QString("Ch%1").arg(n), pages.first(4 - n),
                                               {600, 900});
         w = WindowFixtures::firstRunWindow();
-        c("cboPagoraDir")->setFocus(), c<QComboBox>("cboPagoraDir")->setEditText(series);
-        c("PicImage")->setFocus();
-        c<QComboBox>("cboChapters")->setCurrentText(at[0]);
+        WindowFixtures::openSeries(*w, series, at[0]);
         WindowFixtures::goToPage(*w, at[1].toInt());
         c<QCheckBox>("chkFitToWindow")->setChecked(at.contains("fit"));
     }

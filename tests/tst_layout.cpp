@@ -63,9 +63,7 @@ private slots:
         const QString series = TestEnvironment::freshFolder(QStringLiteral("series"));
         SeriesFixtures::makeFolderChapter(series, "Ch1", {"a.jpg"}, QSize(600, 900));
         const auto w = WindowFixtures::firstRunWindow();
-        control<QWidget>(*w, "cboPagoraDir")->setFocus(); // typed, then the box left
-        control<QComboBox>(*w, "cboPagoraDir")->setEditText(series);
-        control<QWidget>(*w, "PicImage")->setFocus();
+        WindowFixtures::openSeries(*w, series);
         auto *hs = control<QScrollBar>(*w, "hsImage"), *vs = control<QScrollBar>(*w, "vsImage");
         const QSize load = w->size();
         for (int dw : {-40, -39, -20, 0, 1}) {
