@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ViewerTypes.h"
+#include "app/WindowLayout.h"
 #include "imaging/PictureLoader.h"
 
 #include <QImage>
@@ -73,14 +74,7 @@ private:
     std::unique_ptr<QList<FsFile>> ChapterFiles;
     QStringList PageNames;
     QStringList ChapterNames;
-    qint32 LastHeight = 0;                    // twips, window height at the last layout pass
-    qint32 LastWidth = 0;
-    qint32 InitialWidth = 0;
-    qint32 InitialPanelWidth = 0;
-    qint32 InitialNavLeft = 0;
-    qint32 InitialChaptersLeft = 0;
-    qint32 InitialChaptersWidth = 0;
-    qint32 InitialFolderListWidth = 0;
+    WindowLayout::Design LayoutDesign;       // the window and its controls at load
     qint32 DragAnchorX = 0;                   // -1: no drag in progress
     qint32 DragAnchorY = 0;
     double ZoomFactor = 0.0;

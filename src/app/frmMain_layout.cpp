@@ -13,34 +13,50 @@
 #include <QScrollBar>
 #include <QWindowStateChangeEvent>
 
-#include <algorithm>
-
 namespace {
 
 qint32 windowWidthTwips(const QWidget *window) { return Twips::fromPixels(window->width()); }
 qint32 windowHeightTwips(const QWidget *window) { return Twips::fromPixels(window->height()); }
 
+QRect twipsRect(const QWidget *w)
+{
+    return QRect(Twips::left(w), Twips::top(w), Twips::width(w), Twips::height(w));
+}
+
+// Puts a control where the layout says. A negative width or height is
+// refused by the window system: that side keeps its size, the rest moves.
+void place(QWidget *w, const QRect &r)
+{
+    Twips::move(w, r.left(), r.top(), r.width() < 0 ? Twips::width(w) : r.width(),
+                r.height() < 0 ? Twips::height(w) : r.height());
+}
+
 } // namespace
 
 void frmMain::Form_Load()
 {
-    LastHeight = windowHeightTwips(this);
-    LastWidth = windowWidthTwips(this);
-    InitialWidth = windowWidthTwips(this);
-
-    InitialPanelWidth = Twips::width(Picture1);
-    InitialNavLeft = Twips::left(cmdNavigate[0]);
-    InitialChaptersLeft = Twips::left(cboChapters);
-    InitialChaptersWidth = Twips::width(cboChapters);
-    InitialFolderListWidth = Twips::width(cboPagoraDir);
+    WindowLayout::Design &design = LayoutDesign;
+    design.width = windowWidthTwips(this);
+    design.height = windowHeightTwips(this);
+    design.viewport = QPoint(Twips::left(PicImage), Twips::top(PicImage));
+    design.horizontalBar = twipsRect(hsImage);
+    design.verticalBar = twipsRect(vsImage);
+    design.panel = twipsRect(Picture1);
+    design.folderList = twipsRect(cboPagoraDir);
+    design.browse = twipsRect(cmdBrowse);
+    design.chapterList = twipsRect(cboChapters);
+    design.chapterLabel = twipsRect(Label2);
+    design.fitToWindow = twipsRect(chkFitToWindow);
+    design.firstPageButton = twipsRect(cmdNavigate[0]);
+    design.pageLabel = twipsRect(lblPage);
 
     ZoomFactor = 1.0;
 
-    // The viewport reaches exactly to the scroll bars.
-    Twips::setWidth(PicImage, Twips::left(vsImage) - Twips::left(PicImage));
-    Twips::setHeight(PicImage, Twips::top(hsImage) - Twips::top(PicImage));
-    Twips::setWidth(Image1, Twips::width(PicImage));
-    Twips::setHeight(Image1, Twips::height(PicImage));
+    // The viewport reaches exactly to the scroll bars; the picture fills it.
+    const QRect viewport = WindowLayout::arrange(design, design.width, design.height).viewport;
+    place(PicImage, viewport);
+    Twips::setWidth(Image1, viewport.width());
+    Twips::setHeight(Image1, viewport.height());
 
     lblPage->setText(QString());
 
@@ -53,49 +69,31 @@ void frmMain::Form_Resize()
     if (isMinimized())
         return;
 
-    const qint32 dH = windowHeightTwips(this) - LastHeight;
-    const qint32 dW = windowWidthTwips(this) - LastWidth;
-    LastHeight = windowHeightTwips(this);
-    LastWidth = windowWidthTwips(this);
-
-    // Each step stands alone: one the window system refuses (a size that
-    // would turn negative in a very small window) is skipped.
-    Twips::setWidth(hsImage, Twips::width(hsImage) + dW);
-    Twips::setTop(hsImage, Twips::top(hsImage) + dH);
-    Twips::setHeight(vsImage, Twips::height(vsImage) + dH);
-    Twips::setLeft(vsImage, Twips::left(vsImage) + dW);
-
-    Twips::setWidth(PicImage, Twips::width(PicImage) + dW);
-    Twips::setHeight(PicImage, Twips::height(PicImage) + dH);
-
-    Twips::move(Image1, 0, 0, Twips::width(Image1) + dW, Twips::height(Image1) + dH);
+    const WindowLayout::Layout layout =
+        WindowLayout::arrange(LayoutDesign, windowWidthTwips(this), windowHeightTwips(this),
+                              {vsImage->isVisibleTo(this), hsImage->isVisibleTo(this)});
+    const QSize viewportBefore(Twips::width(PicImage), Twips::height(PicImage));
+    place(hsImage, layout.horizontalBar);
+    place(vsImage, layout.verticalBar);
+    place(PicImage, layout.viewport);
+    // The picture grows and shrinks with the viewport until the page is
+    // shown again at the new size.
+    const QSize grown = QSize(Twips::width(PicImage), Twips::height(PicImage)) - viewportBefore;
+    Twips::move(Image1, 0, 0, Twips::width(Image1) + grown.width(),
+                Twips::height(Image1) + grown.height());
 
     hsImage->setValue(0);
     vsImage->setValue(0);
 
-    // The top panel follows the width alone: its load geometry at or below
-    // the load width; above it, the page buttons move by the extra width and
-    // the two lists share it half and half, to the half twip. Computed from
-    // the load geometry each time, so no sequence of sizes (narrower than at
-    // load and back, or a pixel at a time) leaves it off its place.
-    const qint32 extra = std::max(0, windowWidthTwips(this) - InitialWidth);
-    const double half = extra / 2.0;
-    Twips::setWidth(Picture1, InitialPanelWidth + extra);
-    Twips::setLeft(cboChapters, InitialChaptersLeft + half);
-    Twips::setWidth(cboChapters, InitialChaptersWidth + half);
-    Twips::setWidth(cboPagoraDir, InitialFolderListWidth + half);
-    Twips::setLeft(cmdNavigate[0], InitialNavLeft + extra);
-
-    Twips::setLeft(Label2, Twips::left(cboChapters));
-    Twips::setLeft(cmdBrowse,
-                   Twips::left(cboPagoraDir) + Twips::width(cboPagoraDir) - Twips::width(cmdBrowse));
-    Twips::setLeft(chkFitToWindow, Twips::left(cboChapters) + Twips::width(cboChapters)
-                                       - Twips::width(chkFitToWindow));
-    // Each page button overlaps its left neighbour by one pixel.
-    for (int k = 1; k <= 3; ++k)
-        Twips::setLeft(cmdNavigate[k], Twips::left(cmdNavigate[0])
-                                           + k * (Twips::width(cmdNavigate[0]) - Twips::PerPixel));
-    Twips::setLeft(lblPage, Twips::left(cmdNavigate[0]));
+    place(Picture1, layout.panel);
+    place(cboPagoraDir, layout.folderList);
+    place(cmdBrowse, layout.browse);
+    place(cboChapters, layout.chapterList);
+    place(Label2, layout.chapterLabel);
+    place(chkFitToWindow, layout.fitToWindow);
+    for (int k = 0; k < 4; ++k)
+        place(cmdNavigate[k], layout.pageButtons[k]);
+    place(lblPage, layout.pageLabel);
 
     if (PageIndex > 0)
         ShowPage(PageIndex);
