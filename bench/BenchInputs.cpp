@@ -69,18 +69,19 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 bool writeZip(const QString &path, const QStringList &names, const QList<QByteArray> &contents)
 {
     int code = 0;
-    zip_t *archive =
-        zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE,
+                              &code);
     if (!archive)
         return complain(QStringLiteral("cannot create %1 (libzip error %2)").arg(path).arg(code));
     for (qsizetype i = 0; i < names.size(); ++i) {
         // The buffer is not copied: `contents` outlives zip_close below.
         const QByteArray &bytes = contents[i];
-        zip_source_t *source =
-            zip_source_buffer(archive, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        zip_source_t *source = zip_source_buffer(archive, bytes.constData(),
+                                                 zip_uint64_t(bytes.size()), 0);
         const QByteArray name = names[i].toUtf8();
-        const zip_int64_t index =
-            source ? zip_file_add(archive, name.constData(), source, ZIP_FL_ENC_UTF_8) : -1;
+        const zip_int64_t index = source ? zip_file_add(archive, name.constData(), source,
+                                                        ZIP_FL_ENC_UTF_8)
+                                         : -1;
         if (index < 0
             || zip_set_file_compression(archive, zip_uint64_t(index), ZIP_CM_DEFLATE, 1) != 0) {
             if (source && index < 0)
@@ -92,7 +93,8 @@ bool writeZip(const QString &path, const QStringList &names, const QList<QByteAr
         }
     }
     if (zip_close(archive) != 0) {
-        complain(QStringLiteral("cannot write %1: %2").arg(path, QString::fromUtf8(zip_strerror(archive))));
+        complain(QStringLiteral("cannot write %1: %2")
+                     .arg(path, QString::fromUtf8(zip_strerror(archive))));
         zip_discard(archive);
         return false;
     }
@@ -136,11 +138,14 @@ bool writeManyChapters(const QString &folder)
     const QByteArray smallPage = encode(scanLikePage(QSize(64, 96), 7), Format::Jpeg);
     for (int i = 1; i <= ManyChapters; ++i) {
         if (i % 2) {
-            const QString chapter = folder + QStringLiteral("/Chapter %1").arg(i, 4, 10, QLatin1Char('0'));
-            if (!QDir().mkpath(chapter) || !writeFile(chapter + QStringLiteral("/001.jpg"), smallPage))
+            const QString chapter = folder
+                                    + QStringLiteral("/Chapter %1").arg(i, 4, 10, QLatin1Char('0'));
+            if (!QDir().mkpath(chapter)
+                || !writeFile(chapter + QStringLiteral("/001.jpg"), smallPage))
                 return complain(QStringLiteral("cannot write %1").arg(chapter));
-        } else if (!writeFile(folder + QStringLiteral("/Chapter %1.zip").arg(i, 4, 10, QLatin1Char('0')),
-                              emptyZip)) {
+        } else if (!writeFile(
+                       folder + QStringLiteral("/Chapter %1.zip").arg(i, 4, 10, QLatin1Char('0')),
+                       emptyZip)) {
             return false;
         }
     }
@@ -281,9 +286,10 @@ QImage scanLikePage(QSize size, quint32 seed)
             painter.setPen(Qt::NoPen);
             painter.setBrush(QColor(25, 25, 25));
             const double glyph = 14 * s;
-            for (double y = balloon.top() + balloon.height() * 0.3; y < balloon.bottom() - balloon.height() * 0.3;
-                 y += glyph * 1.6)
-                for (double x = balloon.left() + balloon.width() * 0.2; x < balloon.right() - balloon.width() * 0.2;
+            for (double y = balloon.top() + balloon.height() * 0.3;
+                 y < balloon.bottom() - balloon.height() * 0.3; y += glyph * 1.6)
+                for (double x = balloon.left() + balloon.width() * 0.2;
+                     x < balloon.right() - balloon.width() * 0.2;
                      x += glyph * random.uniform(0.7, 1.3))
                     painter.drawRect(QRectF(x, y, glyph * random.uniform(0.3, 0.8), glyph));
             painter.restore();

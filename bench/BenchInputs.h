@@ -31,9 +31,15 @@ QList<Chapter> chapters();
 Chapter chapter(const QString &name);
 
 // Chapters that are opened only to leave another one: one small page.
-inline QString spacerChapter() { return QStringLiteral("spacer"); }
+inline QString spacerChapter()
+{
+    return QStringLiteral("spacer");
+}
 // The series folder of many chapters, and how many it holds.
-inline QString manyChaptersFolder() { return QStringLiteral("chapters-5000"); }
+inline QString manyChaptersFolder()
+{
+    return QStringLiteral("chapters-5000");
+}
 constexpr int ManyChapters = 5000;
 
 // `root`/series/ holds every chapter above; `root`/chapters-5000/ holds the

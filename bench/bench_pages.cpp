@@ -73,16 +73,19 @@ void savePosition(benchmark::State &state)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     SettingsStore settings;
     for (int i = 0; i < state.range(0); ++i)
-        settings.write(SettingsStore::FolderSection, QStringLiteral("/home/reader/Comics/Series %1/").arg(i),
+        settings.write(SettingsStore::FolderSection,
+                       QStringLiteral("/home/reader/Comics/Series %1/").arg(i),
                        QStringLiteral("Chapter %1^^ %2").arg(i % 40).arg(i % 200 + 1));
     settings.sync();
     const QString folder = QStringLiteral("/home/reader/Comics/Series 7/");
     int page = 0;
     for (auto _ : state) {
         const QString number = QString::number(++page % 300 + 1);
-        settings.write(QStringLiteral("General"), QStringLiteral("LastChapter"), QStringLiteral("Chapter 7"));
+        settings.write(QStringLiteral("General"), QStringLiteral("LastChapter"),
+                       QStringLiteral("Chapter 7"));
         settings.write(QStringLiteral("General"), QStringLiteral("LastPage"), number);
-        settings.write(SettingsStore::FolderSection, folder, QStringLiteral("Chapter 7^^ ") + number);
+        settings.write(SettingsStore::FolderSection, folder,
+                       QStringLiteral("Chapter 7^^ ") + number);
         settings.write(QStringLiteral("General"), QStringLiteral("ChapterDirectory"), folder);
         if (!settings.sync())
             state.SkipWithError("the settings were not saved");

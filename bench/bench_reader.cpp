@@ -30,7 +30,6 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QStandardPaths>
 #include <QFile>
 #include <QImageReader>
 #include <QJsonArray>
@@ -38,6 +37,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QMenu>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -199,8 +199,8 @@ double decodeAlone(const Chapter &chapter, int index)
         buffer.open(QIODevice::ReadOnly);
         decodeJpeg(&buffer);
     } else {
-        FIMEMORY *memory =
-            FreeImage_OpenMemory(reinterpret_cast<BYTE *>(bytes.data()), DWORD(bytes.size()));
+        FIMEMORY *memory = FreeImage_OpenMemory(reinterpret_cast<BYTE *>(bytes.data()),
+                                                DWORD(bytes.size()));
         decodePng(FreeImage_LoadFromMemory(FIF_PNG, memory, 0));
         FreeImage_CloseMemory(memory);
     }
@@ -211,8 +211,8 @@ double decodeAlone(const Chapter &chapter, int index)
 double listAlone(const QString &folder)
 {
     const auto start = Clock::now();
-    const QStringList entries =
-        QDir(folder).entryList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+    const QStringList entries = QDir(folder).entryList(
+        QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
     benchmark::DoNotOptimize(entries.size());
     return msSince(start);
 }
@@ -226,9 +226,8 @@ double baselineFor(const QString &input)
     if (samples.size() < 3) {
         const Chapter chapter = BenchInputs::chapter(input);
         for (int i = 0; i < 5; ++i)
-            samples.append(chapter.name.isEmpty()
-                               ? listAlone(g_inputs + QLatin1Char('/') + input)
-                               : decodeAlone(chapter, i % chapter.pages));
+            samples.append(chapter.name.isEmpty() ? listAlone(g_inputs + QLatin1Char('/') + input)
+                                                  : decodeAlone(chapter, i % chapter.pages));
     }
     return median(samples);
 }
@@ -267,8 +266,7 @@ protected:
 
 class Window {
 public:
-    Window()
-        : w(std::make_unique<frmMain>())
+    Window() : w(std::make_unique<frmMain>())
     {
         // A first run: no stored place is restored (and nothing decoded
         // ahead for it); the benchmark opens its folders itself.
@@ -286,7 +284,8 @@ public:
         // The page area: the page widget and the viewport around it, up to
         // the page box. A page moved within the viewport may repaint only
         // the viewport.
-        for (QWidget *widget = m_page; widget && widget != w.get(); widget = widget->parentWidget()) {
+        for (QWidget *widget = m_page; widget && widget != w.get();
+             widget = widget->parentWidget()) {
             m_watched.append(widget);
             widget->installEventFilter(&m_counter);
             if (widget->objectName() == QLatin1String("PicImage"))
@@ -571,8 +570,9 @@ void peakMemory(benchmark::State &state, const QString &input, bool fit)
 {
     static bool ranBefore = false;
     if (ranBefore || g_generatedHere)
-        std::fprintf(stderr, "bench_reader: the peak of %s includes earlier work of this "
-                             "process; run it alone for an honest figure\n",
+        std::fprintf(stderr,
+                     "bench_reader: the peak of %s includes earlier work of this "
+                     "process; run it alone for an honest figure\n",
                      qPrintable(input));
     ranBefore = true;
     for (auto _ : state) {
@@ -602,7 +602,8 @@ using Body = std::function<void(benchmark::State &)>;
 void add(const QString &measure, const QString &input, int repetitions, int iterations, Body body)
 {
     const std::string name = (measure + QLatin1Char('/') + input).toStdString();
-    auto *b = benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State &state) { body(state); });
+    auto *b = benchmark::RegisterBenchmark(name.c_str(),
+                                           [body](benchmark::State &state) { body(state); });
     b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(iterations);
     if (repetitions > 1)
         b->Repetitions(repetitions)->ReportAggregatesOnly(true);
@@ -619,28 +620,38 @@ void registerBenchmarks()
     };
     for (const QString &input : pageInputs) {
         add(QStringLiteral("baseline"), input, 7, 1, [input](auto &s) { baseline(s, input); });
-        add(QStringLiteral("first_natural"), input, 5, 1, [input](auto &s) { firstPage(s, input, false); });
-        add(QStringLiteral("first_fit"), input, 5, 1, [input](auto &s) { firstPage(s, input, true); });
-        add(QStringLiteral("next_after_1s"), input, 5, 1, [input](auto &s) { nextAfterPause(s, input); });
-        add(QStringLiteral("next_rapid20"), input, 1, 20, [input](auto &s) { rapidPaging(s, input); });
+        add(QStringLiteral("first_natural"), input, 5, 1,
+            [input](auto &s) { firstPage(s, input, false); });
+        add(QStringLiteral("first_fit"), input, 5, 1,
+            [input](auto &s) { firstPage(s, input, true); });
+        add(QStringLiteral("next_after_1s"), input, 5, 1,
+            [input](auto &s) { nextAfterPause(s, input); });
+        add(QStringLiteral("next_rapid20"), input, 1, 20,
+            [input](auto &s) { rapidPaging(s, input); });
         add(QStringLiteral("redisplay_resize"), input, 6, 1,
             [input](auto &s) { redisplayAfterResize(s, input, false); });
         add(QStringLiteral("redisplay_resize_fit"), input, 6, 1,
             [input](auto &s) { redisplayAfterResize(s, input, true); });
-        add(QStringLiteral("redisplay_zoom"), input, 6, 1, [input](auto &s) { redisplayAfterZoom(s, input); });
+        add(QStringLiteral("redisplay_zoom"), input, 6, 1,
+            [input](auto &s) { redisplayAfterZoom(s, input); });
     }
-    for (const QString &input : {QStringLiteral("pages-2000-folder"), QStringLiteral("pages-2000-zip")}) {
+    for (const QString &input :
+         {QStringLiteral("pages-2000-folder"), QStringLiteral("pages-2000-zip")}) {
         add(QStringLiteral("baseline"), input, 7, 1, [input](auto &s) { baseline(s, input); });
-        add(QStringLiteral("chapter_change"), input, 5, 1, [input](auto &s) { chapterChange(s, input); });
+        add(QStringLiteral("chapter_change"), input, 5, 1,
+            [input](auto &s) { chapterChange(s, input); });
     }
     const QString many = BenchInputs::manyChaptersFolder();
     add(QStringLiteral("baseline"), many, 7, 1, [many](auto &s) { baseline(s, many); });
-    add(QStringLiteral("load_chapter_list"), many, 5, 1, [many](auto &s) { loadChapterList(s, many); });
+    add(QStringLiteral("load_chapter_list"), many, 5, 1,
+        [many](auto &s) { loadChapterList(s, many); });
     QStringList peakInputs = pageInputs;
     peakInputs << QStringLiteral("pages-2000-folder") << QStringLiteral("pages-2000-zip");
     for (const QString &input : peakInputs) {
-        add(QStringLiteral("peak_natural"), input, 1, 1, [input](auto &s) { peakMemory(s, input, false); });
-        add(QStringLiteral("peak_fit"), input, 1, 1, [input](auto &s) { peakMemory(s, input, true); });
+        add(QStringLiteral("peak_natural"), input, 1, 1,
+            [input](auto &s) { peakMemory(s, input, false); });
+        add(QStringLiteral("peak_fit"), input, 1, 1,
+            [input](auto &s) { peakMemory(s, input, true); });
     }
 }
 
@@ -707,20 +718,25 @@ int printSummary(const QStringList &files)
             std::fprintf(stderr, "bench_reader: cannot read %s\n", qPrintable(path));
             return 1;
         }
-        const QJsonArray runs = QJsonDocument::fromJson(file.readAll())[QStringLiteral("benchmarks")].toArray();
+        const QJsonArray runs =
+            QJsonDocument::fromJson(file.readAll())[QStringLiteral("benchmarks")].toArray();
         for (const QJsonValue &value : runs) {
             const QJsonObject run = value.toObject();
             if (run[QStringLiteral("error_occurred")].toBool()) {
-                const QString note = run[QStringLiteral("run_name")].toString().section(QLatin1Char('/'), 0, 1)
-                                     + QStringLiteral(": ") + run[QStringLiteral("error_message")].toString();
+                const QString note =
+                    run[QStringLiteral("run_name")].toString().section(QLatin1Char('/'), 0, 1)
+                    + QStringLiteral(": ") + run[QStringLiteral("error_message")].toString();
                 if (!notes.contains(note))
                     notes.append(note);
                 continue;
             }
-            const bool aggregate = run[QStringLiteral("run_type")].toString() == QLatin1String("aggregate");
-            if (aggregate && run[QStringLiteral("aggregate_name")].toString() != QLatin1String("median"))
+            const bool aggregate = run[QStringLiteral("run_type")].toString()
+                                   == QLatin1String("aggregate");
+            if (aggregate
+                && run[QStringLiteral("aggregate_name")].toString() != QLatin1String("median"))
                 continue;
-            const QStringList parts = run[QStringLiteral("run_name")].toString().split(QLatin1Char('/'));
+            const QStringList parts = run[QStringLiteral("run_name")].toString().split(
+                QLatin1Char('/'));
             if (parts.size() < 2)
                 continue;
             const QString &measure = parts[0];
@@ -764,7 +780,8 @@ int printSummary(const QStringList &files)
             QString met = QStringLiteral("-");
             if (goal.ratio > 0) {
                 target = QStringLiteral("<= %1x").arg(goal.ratio, 0, 'f', 2);
-                met = ratio >= 0 && ratio <= goal.ratio ? QStringLiteral("yes") : QStringLiteral("no");
+                met = ratio >= 0 && ratio <= goal.ratio ? QStringLiteral("yes")
+                                                        : QStringLiteral("no");
             } else if (goal.ms > 0) {
                 target = QStringLiteral("< %1 ms").arg(goal.ms);
                 met = ms < goal.ms ? QStringLiteral("yes") : QStringLiteral("no");
@@ -872,20 +889,23 @@ int main(int argc, char **argv)
 
     const PrivateEnvironment environment;
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") && QDir(QStringLiteral("/usr/share/fonts")).exists())
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")
+        && QDir(QStringLiteral("/usr/share/fonts")).exists())
         qputenv("QT_QPA_FONTDIR", "/usr/share/fonts");
     g_defaultHandler = qInstallMessageHandler(quietMessages);
     QApplication app(argc, argv);
     Prompts::install(std::make_unique<FailingPrompts>());
 
     if (!generateInto.isEmpty())
-        return BenchInputs::isGenerated(generateInto) || BenchInputs::generate(generateInto) ? 0 : 1;
+        return BenchInputs::isGenerated(generateInto) || BenchInputs::generate(generateInto) ? 0
+                                                                                             : 1;
     // Before any input is written: --help prints and ends here.
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
 
-    QTemporaryDir ownInputs(QString::fromStdString(environment.root()) + QStringLiteral("/inputs-XXXXXX"));
+    QTemporaryDir ownInputs(QString::fromStdString(environment.root())
+                            + QStringLiteral("/inputs-XXXXXX"));
     g_inputs = inputs.isEmpty() ? ownInputs.path() : QDir(inputs).absolutePath();
     if (!BenchInputs::isGenerated(g_inputs)) {
         g_generatedHere = true;

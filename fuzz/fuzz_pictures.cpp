@@ -2,8 +2,8 @@
 // (Qt's readers), at full size and at a third of it (a JPEG then decodes
 // reduced). Anything but PlatformError for bad bytes is a finding.
 #include "FuzzTarget.h"
-#include "imaging/modFreeImage.h"
 #include "imaging/PictureLoader.h"
+#include "imaging/modFreeImage.h"
 
 void fuzzOne(const QByteArray &bytes)
 {

@@ -49,14 +49,14 @@ int main(int argc, char **argv)
     const QString zips = folder("fuzz_zip_pages");
     ok &= zf::write(zips + "plain.zip", {zf::file("Ch01/01.png", png), zf::folder("Vol.1/"),
                                          zf::file("Ch01/02.jpg", jpeg), zf::file("notes.txt")});
-    ok &= zf::write(zips + "names.zip", {zf::file("../up.png", png), zf::file("/abs.jpg", jpeg),
-                                         zf::file("a/..", png), zf::file("x.longext"),
-                                         zf::file("..")});
+    ok &= zf::write(zips + "names.zip",
+                    {zf::file("../up.png", png), zf::file("/abs.jpg", jpeg), zf::file("a/..", png),
+                     zf::file("x.longext"), zf::file("..")});
     ok &= zf::write(zips + "links.zip",
                     {zf::symlink("link.png", "/etc/passwd"), zf::file("01.png", png)});
-    ok &= zf::write(zips + "crypt.zip", {zf::encrypted("01.png", ZIP_EM_TRAD_PKWARE, "pw"),
-                                         zf::encrypted("02.png", ZIP_EM_AES_256, "pw"),
-                                         zf::file("03.png", png)});
+    ok &= zf::write(zips + "crypt.zip",
+                    {zf::encrypted("01.png", ZIP_EM_TRAD_PKWARE, "pw"),
+                     zf::encrypted("02.png", ZIP_EM_AES_256, "pw"), zf::file("03.png", png)});
     ok &= zf::write(zips + "empty.zip", {});
 
     const QString positions = folder("fuzz_saved_position");

@@ -5,8 +5,8 @@
 #include "archive/ZipPages.h"
 #include "archive/modUnZip.h"
 #include "platform/FileSystem.h"
-#include "platform/Prompts.h"
 #include "platform/PrivateRunFolder.h"
+#include "platform/Prompts.h"
 
 #include <QTemporaryDir>
 

@@ -63,14 +63,14 @@ Layout arrange(const Design &design, qint32 width, qint32 height, Bars bars)
 
     out.chapterLabel = withLeft(design.chapterLabel, out.chapterList.left());
     out.browse = withLeft(design.browse, right(out.folderList) - design.browse.width());
-    out.fitToWindow =
-        withLeft(design.fitToWindow, right(out.chapterList) - design.fitToWindow.width());
+    out.fitToWindow = withLeft(design.fitToWindow,
+                               right(out.chapterList) - design.fitToWindow.width());
     const qint32 navLeft = design.firstPageButton.left() + extra;
     // Each page button overlaps its left neighbour by one pixel.
     for (int k = 0; k < 4; ++k)
         out.pageButtons[k] = withLeft(design.firstPageButton,
-                                      navLeft + k * (design.firstPageButton.width()
-                                                     - Twips::PerPixel));
+                                      navLeft
+                                          + k * (design.firstPageButton.width() - Twips::PerPixel));
     out.pageLabel = withLeft(design.pageLabel, navLeft);
     return out;
 }

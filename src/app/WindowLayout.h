@@ -14,10 +14,10 @@ namespace WindowLayout {
 struct Design {
     qint32 width = 0; // the window's size at load
     qint32 height = 0;
-    QPoint viewport;  // the viewport's corner; it reaches to the scroll bars
+    QPoint viewport; // the viewport's corner; it reaches to the scroll bars
     QRect horizontalBar;
     QRect verticalBar;
-    QRect panel;      // the top panel, and the controls on it
+    QRect panel; // the top panel, and the controls on it
     QRect folderList;
     QRect browse;
     QRect chapterList;

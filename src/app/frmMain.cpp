@@ -7,8 +7,8 @@
 #include "platform/PrivateRunFolder.h"
 #include "platform/Prompts.h"
 #include "platform/Twips.h"
-#include "settings/SettingsStore.h"
 #include "platform/WindowStyle.h"
+#include "settings/SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,8 +107,8 @@ void frmMain::createControls()
     PicImage = placed(new PictureBox(client), QStringLiteral("PicImage"), 60, 900, 8055, 5955);
     PicImage->setBorder(true);
     PicImage->setBackground(Qt::black);
-    Image2 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image2"), 7620, 60,
-                    375, 495);
+    Image2 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image2"), 7620, 60, 375,
+                    495);
     Image2->hide();
     Image1 = placed(new ImageControl(PicImage->client()), QStringLiteral("Image1"), 0, 0, 7515,
                     5655);
@@ -137,8 +137,8 @@ void frmMain::createControls()
     cmdBrowse = placed(new QPushButton(QStringLiteral("Browse"), panel),
                        QStringLiteral("cmdBrowse"), 2880, 60, 735, 255);
     connect(cmdBrowse, &QPushButton::clicked, this, [this] { cmdBrowse_Click(); });
-    const QStringList navCaptions = {QStringLiteral("<<"), QStringLiteral("<"),
-                                     QStringLiteral(">"), QStringLiteral(">>")};
+    const QStringList navCaptions = {QStringLiteral("<<"), QStringLiteral("<"), QStringLiteral(">"),
+                                     QStringLiteral(">>")};
     const QStringList navTips = {QStringLiteral("Alt-Pgup"), QStringLiteral("Ctrl-Pgup"),
                                  QStringLiteral("Ctrl-Pgdn"), QStringLiteral("Alt-Pgdn")};
     const int navLefts[] = {6420, 6840, 7260, 7680};
@@ -149,8 +149,7 @@ void frmMain::createControls()
         cmdNavigate[i]->setToolTip(navTips[i]);
         cmdNavigate[i]->setFont(WindowStyle::controlFont(true));
     }
-    cboChapters = placed(new QComboBox(panel), QStringLiteral("cboChapters"), 3720, 360, 2595,
-                         315);
+    cboChapters = placed(new QComboBox(panel), QStringLiteral("cboChapters"), 3720, 360, 2595, 315);
     chkFitToWindow = placed(new QCheckBox(QStringLiteral("&Fit To Window"), panel),
                             QStringLiteral("chkFitToWindow"), 4950, 60, 1335, 195);
     // Its F is also File's on the menu bar, and Qt would take the pair as
@@ -160,8 +159,8 @@ void frmMain::createControls()
     chkFitToWindow->setShortcut(QKeySequence());
     Label1 = placed(new QLabel(QStringLiteral("Pagora Chapters Folder"), panel),
                     QStringLiteral("Label1"), 120, 120, 1875, 195);
-    Label2 = placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"),
-                    3720, 180, 675, 195);
+    Label2 = placed(new QLabel(QStringLiteral("Chapters"), panel), QStringLiteral("Label2"), 3720,
+                    180, 675, 195);
     lblPage = placed(new QLabel(QStringLiteral("Page x of X"), panel), QStringLiteral("lblPage"),
                      6420, 60, 1515, 195);
 

@@ -46,14 +46,14 @@ public:
 
     // What the window shows now, read-only.
     struct View {
-        QString folder;      // the series folder, ends with "/" when not empty
-        QString chapter;     // as the chapter list shows it
-        qint16 page = 0;     // 1-based; 0: no page shown
+        QString folder;  // the series folder, ends with "/" when not empty
+        QString chapter; // as the chapter list shows it
+        qint16 page = 0; // 1-based; 0: no page shown
         qint16 pageCount = 0;
         double zoom = 1.0;
         bool zipChapter = false;
         bool pngPage = false; // drawn through the PNG route
-        QString runFolder;   // this run's private folder, ends with "/"
+        QString runFolder;    // this run's private folder, ends with "/"
     };
     View view() const;
 
@@ -66,21 +66,21 @@ protected:
 
 private:
     // ---- Viewer state ----
-    std::unique_ptr<FileSystem> FileSys;      // created on first use
-    QString PagoraFolder;                     // ends with "/" when not empty
-    qint16 PageIndex = 0;                     // 1-based; 0 or less: no page shown
+    std::unique_ptr<FileSystem> FileSys; // created on first use
+    QString PagoraFolder;                // ends with "/" when not empty
+    qint16 PageIndex = 0;                // 1-based; 0 or less: no page shown
     qint16 PageCount = 0;
-    std::unique_ptr<FsFolder> ChapterFolder;  // the current chapter's folder, if a folder
+    std::unique_ptr<FsFolder> ChapterFolder; // the current chapter's folder, if a folder
     std::unique_ptr<QList<FsFile>> ChapterFiles;
     QStringList PageNames;
     QStringList ChapterNames;
-    WindowLayout::Design LayoutDesign;       // the window and its controls at load
-    qint32 DragAnchorX = 0;                   // -1: no drag in progress
+    WindowLayout::Design LayoutDesign; // the window and its controls at load
+    qint32 DragAnchorX = 0;            // -1: no drag in progress
     qint32 DragAnchorY = 0;
     double ZoomFactor = 0.0;
     Bool16 IsPngPage = kFalse16;
     Bool16 IsZipChapter = kFalse16;
-    QString AppFolder;                        // private folder of this run, ends with "/"
+    QString AppFolder; // private folder of this run, ends with "/"
     bool StartupDone = false;
 
     // ---- Controls, from back to front ----
@@ -92,11 +92,11 @@ private:
     //  | Image1: the page as shown; Image2 hidden                         |v|
     //  +-hsImage----------------------------------------------------------+-+
     //                                               Picture2 (hidden) in the corner
-    PictureBox *Picture2 = nullptr;   // hidden: measures and holds a PNG page
-    PictureBox *PicImage = nullptr;   // the viewport the page scrolls in
-    ImageControl *Image2 = nullptr;   // hidden: measures a page's natural size
-    ImageControl *Image1 = nullptr;   // the page as shown, stretched to its display size
-    PictureBox *Picture1 = nullptr;   // the top panel of folder, chapter and page controls
+    PictureBox *Picture2 = nullptr; // hidden: measures and holds a PNG page
+    PictureBox *PicImage = nullptr; // the viewport the page scrolls in
+    ImageControl *Image2 = nullptr; // hidden: measures a page's natural size
+    ImageControl *Image1 = nullptr; // the page as shown, stretched to its display size
+    PictureBox *Picture1 = nullptr; // the top panel of folder, chapter and page controls
     QComboBox *cboPagoraDir = nullptr;
     QPushButton *cmdBrowse = nullptr;
     std::array<QPushButton *, 4> cmdNavigate{};
@@ -187,7 +187,6 @@ private:
 
     // The per-user settings (last folder, chapter, page; a position per folder).
     SettingsStore &Settings();
-
 
     void createControls();
     void createMenus();

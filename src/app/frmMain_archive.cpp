@@ -40,7 +40,7 @@ bool frmMain::haveRunFolder(const QString &memberName)
     if (!AppFolder.isEmpty())
         return true;
     modUnZip::ZipMessageText.clear();
-    sayInZipMessage(QStringLiteral("  error: %1  not extracted (%2)")
-                        .arg(memberName, m_runFolder->failure()));
+    sayInZipMessage(
+        QStringLiteral("  error: %1  not extracted (%2)").arg(memberName, m_runFolder->failure()));
     return false;
 }

@@ -157,8 +157,7 @@ void frmMain::Form_KeyDown(qint16 &KeyCode, qint16 Shift)
             down ? nextChapter() : previousChapter();
             KeyCode = 0;
         } else {
-            if (!vsImage->isVisibleTo(this)
-                || vsImage->value() == (down ? vsImage->maximum() : 0))
+            if (!vsImage->isVisibleTo(this) || vsImage->value() == (down ? vsImage->maximum() : 0))
                 return;
             stepBar(vsImage, down ? vsImage->pageStep() : -qint64(vsImage->pageStep()));
             KeyCode = 0;
@@ -191,7 +190,6 @@ void frmMain::Form_KeyDown(qint16 &KeyCode, qint16 Shift)
         KeyCode = 0;
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }

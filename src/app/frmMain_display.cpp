@@ -4,9 +4,9 @@
 #include "archive/modUnZip.h"
 #include "imaging/PageImages.h"
 #include "imaging/PageSizing.h"
+#include "imaging/PictureLoader.h"
 #include "imaging/modFreeImage.h"
 #include "platform/PictureControls.h"
-#include "imaging/PictureLoader.h"
 #include "platform/PlatformError.h"
 #include "platform/Prompts.h"
 #include "platform/Twips.h"
@@ -47,7 +47,8 @@ PagePicture decodePage(bool png, const QString &path, const QByteArray *bytes,
                        const ShownSize &reduceTo)
 {
     if (png) {
-        QImage image = bytes ? modFreeImage::DecodePngPage(*bytes) : modFreeImage::DecodePngPage(path);
+        QImage image = bytes ? modFreeImage::DecodePngPage(*bytes)
+                             : modFreeImage::DecodePngPage(path);
         const QSize natural = image.size();
         return {std::move(image), natural};
     }
@@ -62,8 +63,8 @@ PageImages::Decoder decoderAheadOfTime(const QString &appFolder)
     return [appFolder](const PageSource &page, const ShownSize &reduceTo, QByteArray *file) {
         if (page.member.isEmpty())
             return decodePage(isPngPath(page.path), page.path, nullptr, reduceTo);
-        std::optional<QByteArray> bytes =
-            readZipPage(page.path, page.member, {}, nullptr, PageImages::MostFileBytesAhead);
+        std::optional<QByteArray> bytes = readZipPage(page.path, page.member, {}, nullptr,
+                                                      PageImages::MostFileBytesAhead);
         if (!bytes)
             throw PlatformError(ErrorNumber::InvalidPicture);
         *file = *bytes;
@@ -127,8 +128,7 @@ void frmMain::ShowPage(qint16 &PageNumber)
                                       : PageSource::of(chapter + QLatin1Char('/') + memberName);
         // In Fit To Window a page shown at half its size or less is decoded
         // at a reduced scale where its format allows.
-        const ShownSize reduceTo =
-            chkFitToWindow->isChecked() ? pageDisplaySize() : ShownSize();
+        const ShownSize reduceTo = chkFitToWindow->isChecked() ? pageDisplaySize() : ShownSize();
         // A page held already (decoded ahead, or shown before) is not read
         // again; an archive page still leaves its temporary page file, from
         // the bytes it was read from.
@@ -178,8 +178,8 @@ void frmMain::ShowPage(qint16 &PageNumber)
             ZoomFactor = 1.0;
 
         const QWidget *natural = IsPngPage ? static_cast<QWidget *>(Picture2) : Image2;
-        PageSizing::Size shown =
-            PageSizing::zoomed(Twips::width(natural), Twips::height(natural), ZoomFactor);
+        PageSizing::Size shown = PageSizing::zoomed(Twips::width(natural), Twips::height(natural),
+                                                    ZoomFactor);
         if (shown.height == 0)
             return;
         if (chkFitToWindow->isChecked()) {
@@ -203,8 +203,9 @@ void frmMain::ShowPage(qint16 &PageNumber)
         // A reader who zoomed is likely to zoom again: the next steps either
         // way are shrunk ahead.
         if (!chkFitToWindow->isChecked() && ZoomFactor != 1.0)
-            m_pages->prepareSizes(source, {zoomedSize(picture.natural, ZoomFactor + 0.2 * ZoomFactor),
-                                           zoomedSize(picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
+            m_pages->prepareSizes(source,
+                                  {zoomedSize(picture.natural, ZoomFactor + 0.2 * ZoomFactor),
+                                   zoomedSize(picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
         PicImage->setFocus();
         // Painted now rather than at the next update pass: the page is what
         // the reader waits for, and saving the position can follow it. A
@@ -246,13 +247,16 @@ ShownSize frmMain::pageDisplaySize() const
     // viewport with both bars hidden.
     const bool fit = chkFitToWindow->isChecked();
     const double zoom = fit ? 1.0 : ZoomFactor;
-    const qint32 viewW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
-    const qint32 viewH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
+    const qint32 viewW = Twips::width(PicImage)
+                         + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
+    const qint32 viewH = Twips::height(PicImage)
+                         + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
     return [fit, zoom, viewW, viewH](QSize natural) {
         if (!fit)
             return zoomedSize(natural, zoom);
         const PageSizing::Size size = PageSizing::fitted(
-            PageSizing::zoomed(Twips::fromPixels(natural.width()), Twips::fromPixels(natural.height()), 1.0),
+            PageSizing::zoomed(Twips::fromPixels(natural.width()),
+                               Twips::fromPixels(natural.height()), 1.0),
             viewW, viewH);
         return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
     };
@@ -336,8 +340,8 @@ void frmMain::arrangeScrollBars()
     const qint32 barW = Twips::width(vsImage);
     const qint32 barH = Twips::height(hsImage);
     const qint32 borderW = Twips::fromPixels(PicImage->width() - PicImage->contentsRect().width());
-    const qint32 borderH =
-        Twips::fromPixels(PicImage->height() - PicImage->contentsRect().height());
+    const qint32 borderH = Twips::fromPixels(PicImage->height()
+                                             - PicImage->contentsRect().height());
     const bool fitted = chkFitToWindow->isChecked();
     const qint32 fullW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? barW : 0)
                          - (fitted ? 0 : borderW);

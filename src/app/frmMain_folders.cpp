@@ -84,8 +84,8 @@ bool frmMain::listChaptersOrRefuse()
 void frmMain::restoreSavedPosition(const QString &saved)
 {
     const SavedPosition position = parseSavedPosition(saved);
-    const int found =
-        cboChapters->findText(position.chapter, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int found = cboChapters->findText(position.chapter,
+                                            Qt::MatchExactly | Qt::MatchCaseSensitive);
     selectChapter(found >= 0 ? found : 0);
     PageIndex = position.page;
     ShowPage(PageIndex);
@@ -167,7 +167,8 @@ void frmMain::onFocusChanged(QWidget *old, QWidget *now)
 
 void frmMain::cmdBrowse_Click()
 {
-    const std::optional<QString> chosen = frmBrowse::chooseFolder(this, cboPagoraDir->currentText());
+    const std::optional<QString> chosen = frmBrowse::chooseFolder(this,
+                                                                  cboPagoraDir->currentText());
     if (!chosen)
         return;
     QString path = *chosen;

@@ -15,8 +15,14 @@
 
 namespace {
 
-qint32 windowWidthTwips(const QWidget *window) { return Twips::fromPixels(window->width()); }
-qint32 windowHeightTwips(const QWidget *window) { return Twips::fromPixels(window->height()); }
+qint32 windowWidthTwips(const QWidget *window)
+{
+    return Twips::fromPixels(window->width());
+}
+qint32 windowHeightTwips(const QWidget *window)
+{
+    return Twips::fromPixels(window->height());
+}
 
 QRect twipsRect(const QWidget *w)
 {
@@ -69,9 +75,9 @@ void frmMain::Form_Resize()
     if (isMinimized())
         return;
 
-    const WindowLayout::Layout layout =
-        WindowLayout::arrange(LayoutDesign, windowWidthTwips(this), windowHeightTwips(this),
-                              {vsImage->isVisibleTo(this), hsImage->isVisibleTo(this)});
+    const WindowLayout::Layout layout = WindowLayout::arrange(
+        LayoutDesign, windowWidthTwips(this), windowHeightTwips(this),
+        {vsImage->isVisibleTo(this), hsImage->isVisibleTo(this)});
     const QSize viewportBefore(Twips::width(PicImage), Twips::height(PicImage));
     place(hsImage, layout.horizontalBar);
     place(vsImage, layout.verticalBar);

@@ -62,8 +62,7 @@ void frmMain::vsImage_Change()
     Twips::setTop(Image1, -vsImage->value());
 }
 
-void frmMain::forwardMouse(QMouseEvent *event,
-                           void (frmMain::*handler)(int, int, float, float))
+void frmMain::forwardMouse(QMouseEvent *event, void (frmMain::*handler)(int, int, float, float))
 {
     const int button = event->type() == QEvent::MouseMove ? buttonsCode(event->buttons())
                                                           : buttonCode(event->button());

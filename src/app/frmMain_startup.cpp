@@ -28,10 +28,10 @@ QStringList mountedMediaFolders()
     QStringList folders;
     if (user.isEmpty())
         return folders;
-    for (const QString &root : {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user}) {
+    for (const QString &root :
+         {QStringLiteral("/media/") + user, QStringLiteral("/run/media/") + user}) {
         const QDir dir(root);
-        for (const QString &name :
-             dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
             folders.append(dir.filePath(name) + QLatin1Char('/'));
     }
     return folders;
@@ -102,7 +102,8 @@ void frmMain::runStartup()
     QString folder = Settings().read(kGeneral, QStringLiteral("ChapterDirectory"), kUninitialized);
     if (folder.isEmpty() || folder == kUninitialized) {
         // First run: a removable medium holding two or more folders may be the series.
-        const QStringList candidates = RemovableMediaFolders ? RemovableMediaFolders() : QStringList();
+        const QStringList candidates = RemovableMediaFolders ? RemovableMediaFolders()
+                                                             : QStringList();
         const QString candidate = candidates.value(0);
         if (candidate.isEmpty() || !fileSys().folderExists(candidate)
             || fileSys().getFolder(candidate).subFolders().size() < 2) {
@@ -117,13 +118,15 @@ void frmMain::runStartup()
     LoadFolderHistory();
 
     if (!fileSys().folderExists(PagoraFolder)) {
-        showMessage(QStringLiteral("Unable To Locate Directory"),
-                    QStringLiteral("Unable to locate your pagora directory at: ") + PagoraFolder
-                        + QStringLiteral("\r\n(Do you need to insert a CD?)\r\n\r\nClick Ok when ready."),
-                    PromptIcon::Question);
+        showMessage(
+            QStringLiteral("Unable To Locate Directory"),
+            QStringLiteral("Unable to locate your pagora directory at: ") + PagoraFolder
+                + QStringLiteral("\r\n(Do you need to insert a CD?)\r\n\r\nClick Ok when ready."),
+            PromptIcon::Question);
         if (!fileSys().folderExists(PagoraFolder)) {
             showMessage(QStringLiteral("Unable To Locate Directory"),
-                        QStringLiteral("Still unable to locate pagora directory at: ") + PagoraFolder,
+                        QStringLiteral("Still unable to locate pagora directory at: ")
+                            + PagoraFolder,
                         PromptIcon::Information);
             ClearView();
             return;
@@ -141,8 +144,8 @@ void frmMain::runStartup()
             found = i;
             break;
         }
-    const qint16 lastPage =
-        pageFromText(Settings().read(kGeneral, QStringLiteral("Lastpage"), QStringLiteral("1")));
+    const qint16 lastPage = pageFromText(
+        Settings().read(kGeneral, QStringLiteral("Lastpage"), QStringLiteral("1")));
     cboChapters->setCurrentIndex(found);
     PageIndex = lastPage;
     ShowPage(PageIndex);

@@ -8,16 +8,15 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: pagora-viewer [OPTION] [FOLDER]\n"
-    "Read a comic series: a folder whose chapters are sub-folders or .zip\n"
-    "archives of page images.\n"
-    "\n"
-    "With FOLDER, the reader starts as usual and then opens FOLDER as if it\n"
-    "had been typed into the folder box, at the position saved for it.\n"
-    "\n"
-    "  --help       show this help and exit\n"
-    "  --version    show the version and exit\n";
+const char kUsage[] = "Usage: pagora-viewer [OPTION] [FOLDER]\n"
+                      "Read a comic series: a folder whose chapters are sub-folders or .zip\n"
+                      "archives of page images.\n"
+                      "\n"
+                      "With FOLDER, the reader starts as usual and then opens FOLDER as if it\n"
+                      "had been typed into the folder box, at the position saved for it.\n"
+                      "\n"
+                      "  --help       show this help and exit\n"
+                      "  --version    show the version and exit\n";
 
 } // namespace
 

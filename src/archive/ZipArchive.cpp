@@ -91,7 +91,8 @@ bool ZipArchive::open(const QString &path)
     if (m_archive)
         return true;
     if (QFileInfo(path).isDir())
-        return fail(Error::CannotOpen, QStringLiteral("cannot open archive %1 (it is a folder)").arg(path));
+        return fail(Error::CannotOpen,
+                    QStringLiteral("cannot open archive %1 (it is a folder)").arg(path));
     if (code == ZIP_ER_NOZIP)
         return fail(Error::CannotOpen,
                     QStringLiteral("%1: not a zip archive, or a damaged one").arg(path));
@@ -117,8 +118,8 @@ qint64 ZipArchive::indexOf(const QString &name) const
 std::optional<ZipMemberInfo> ZipArchive::memberInfo(qint64 index) const
 {
     zip_stat_t stat;
-    if (!m_archive || index < 0 || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0
-        || !stat.name)
+    if (!m_archive || index < 0
+        || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name)
         return std::nullopt;
     ZipMemberInfo info;
     info.name = QByteArray(stat.name);
@@ -153,7 +154,8 @@ bool ZipArchive::isSymbolicLink(qint64 index) const
     return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
 }
 
-std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &ask, qint64 sizeLimit)
+std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &ask,
+                                           qint64 sizeLimit)
 {
     sizeLimit = qBound<qint64>(0, sizeLimit, MemberSizeLimit);
     m_error = Error::None;
@@ -166,7 +168,8 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
     }
     const QString name = QString::fromUtf8(stat.name);
     if (isSymbolicLink(index)) {
-        fail(Error::SymbolicLink, QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
+        fail(Error::SymbolicLink,
+             QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
         return std::nullopt;
     }
     if (!(stat.valid & ZIP_STAT_SIZE)) {
@@ -175,10 +178,11 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
     }
     const quint64 declared = stat.size;
     if (declared > quint64(sizeLimit)) {
-        fail(Error::TooLarge, QStringLiteral("  skipping: %1  too large (%2 bytes, the limit is %3)")
-                                  .arg(name)
-                                  .arg(declared)
-                                  .arg(sizeLimit));
+        fail(Error::TooLarge,
+             QStringLiteral("  skipping: %1  too large (%2 bytes, the limit is %3)")
+                 .arg(name)
+                 .arg(declared)
+                 .arg(sizeLimit));
         return std::nullopt;
     }
 
@@ -188,10 +192,12 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
         switch (attempt(index, nullptr, declared, bytes, reason)) {
         case Attempt::Read: return bytes;
         case Attempt::Damaged:
-            fail(Error::Damaged, QStringLiteral("  error: %1  damaged member (%2)").arg(name, reason));
+            fail(Error::Damaged,
+                 QStringLiteral("  error: %1  damaged member (%2)").arg(name, reason));
             break;
         default:
-            fail(Error::NotRead, QStringLiteral("  error: %1  not extracted (%2)").arg(name, reason));
+            fail(Error::NotRead,
+                 QStringLiteral("  error: %1  not extracted (%2)").arg(name, reason));
             break;
         }
         return std::nullopt;
@@ -232,7 +238,8 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
         // Traditional encryption lets about one wrong password in 256 past its
         // check byte; the member then fails its CRC like a damaged one.
         fail(Error::WrongPasswordOrDamaged,
-             QStringLiteral("  skipping: %1  wrong password or damaged member (%2)").arg(name, reason));
+             QStringLiteral("  skipping: %1  wrong password or damaged member (%2)")
+                 .arg(name, reason));
         break;
     default:
         fail(Error::NotRead, QStringLiteral("  error: %1  not extracted (%2)").arg(name, reason));
@@ -273,8 +280,8 @@ ZipArchive::Attempt ZipArchive::attempt(qint64 index, const char *password, quin
     while (total < declared) {
         if (total == quint64(data.size()))
             data.resize(qsizetype(qMin(declared, total * 2)));
-        const zip_int64_t got =
-            zip_fread(member.get(), data.data() + total, zip_uint64_t(data.size()) - total);
+        const zip_int64_t got = zip_fread(member.get(), data.data() + total,
+                                          zip_uint64_t(data.size()) - total);
         if (got < 0)
             return readError();
         if (got == 0)

@@ -43,17 +43,17 @@ public:
 
     enum class Error {
         None,
-        CannotOpen,            // missing, a folder, not a zip, damaged directory
+        CannotOpen, // missing, a folder, not a zip, damaged directory
         NoSuchMember,
-        SymbolicLink,          // a link is never content
-        NoSize,                // the entry states no size
-        TooLarge,              // declared over MemberSizeLimit
+        SymbolicLink, // a link is never content
+        NoSize,       // the entry states no size
+        TooLarge,     // declared over MemberSizeLimit
         UnsupportedEncryption,
-        NoPassword,            // encrypted, password unknown and not given
+        NoPassword, // encrypted, password unknown and not given
         WrongPassword,
         WrongPasswordOrDamaged, // opened with a password, then failed its check
-        Damaged,               // bad data, or more or fewer bytes than declared
-        NotRead,               // compression method unknown, out of memory
+        Damaged,                // bad data, or more or fewer bytes than declared
+        NotRead,                // compression method unknown, out of memory
     };
 
     ZipArchive() = default;

@@ -37,7 +37,8 @@ QList<Pattern> patternsOf(qint32 count, const char *const *names, bool caseInsen
     for (qint32 i = 0; names && i < qMin(count, qint32(ZipNameSlots)); ++i) {
         if (names[i]) {
             const QString text = QString::fromUtf8(names[i]);
-            patterns.append({text, wildcardExpression(text, caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive)});
+            patterns.append({text, wildcardExpression(text, caseInsensitive ? Qt::CaseInsensitive
+                                                                            : Qt::CaseSensitive)});
         }
     }
     return patterns;
@@ -118,14 +119,14 @@ int Request::list()
         const quint64 size = member->size, packed = member->compressedSize;
         const int percent = size ? int(100 - qMin<quint64>(100, packed * 100 / size)) : 0;
         const qint32 method = member->compressionMethod;
-        const QByteArray methodName = method == ZIP_CM_STORE     ? QByteArray("Stored")
-                                      : method == ZIP_CM_DEFLATE ? QByteArray("Deflated")
-                                                                 : "Method " + QByteArray::number(method);
+        const QByteArray methodName = method == ZIP_CM_STORE ? QByteArray("Stored")
+                                      : method == ZIP_CM_DEFLATE
+                                          ? QByteArray("Deflated")
+                                          : "Method " + QByteArray::number(method);
         const char encrypted = member->encryptionMethod != ZIP_EM_NONE ? 1 : 0;
         if (m_callbacks.memberReport)
-            m_callbacks.memberReport(size, packed, percent, time.date().month(),
-                                     time.date().day(), time.date().year(),
-                                     time.time().hour(), time.time().minute(),
+            m_callbacks.memberReport(size, packed, percent, time.date().month(), time.date().day(),
+                                     time.date().year(), time.time().hour(), time.time().minute(),
                                      encrypted ? '*' : ' ', name, methodName.constData(),
                                      member->crc, encrypted);
         m_callbacks.compressedTotal += packed;
@@ -206,8 +207,7 @@ bool Request::writeFile(const QString &name, const QString &target, const QByteA
     // down, so a failed write leaves no partial file behind.
     QTemporaryFile file(m_folder + QStringLiteral("/.unzip-XXXXXX"));
     if (!file.open())
-        return failed(
-            QStringLiteral("cannot write into %1: %2").arg(m_folder, file.errorString()));
+        return failed(QStringLiteral("cannot write into %1: %2").arg(m_folder, file.errorString()));
     if (file.write(bytes) != bytes.size() || !file.flush())
         return failed(file.errorString());
     // The temporary may have no name yet (O_TMPFILE): asking for it gives it one.

@@ -122,7 +122,8 @@ QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString
     const QString bare = memberName.mid(memberName.lastIndexOf(QLatin1Char('/')) + 1);
     // A name with nothing to write under it is refused, as extracting it would be.
     if (bare.isEmpty() || bare == QLatin1String(".") || bare == QLatin1String("..")) {
-        say(QStringLiteral("  skipping: %1  (refused name: no file name to write)").arg(memberName));
+        say(QStringLiteral("  skipping: %1  (refused name: no file name to write)")
+                .arg(memberName));
         return {};
     }
     QString message;
@@ -158,7 +159,8 @@ QString leaveZipPageFile(FileSystem &fs, const QString &memberName, const QStrin
         return {};
     // Without the run's own folder the page is written nowhere else.
     if (folder.isEmpty()) {
-        say(QStringLiteral("  error: %1  not extracted (no private folder to write it into)").arg(memberName));
+        say(QStringLiteral("  error: %1  not extracted (no private folder to write it into)")
+                .arg(memberName));
         return {};
     }
     // The page file of this extension goes even when the page can't be read:

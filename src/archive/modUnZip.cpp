@@ -142,8 +142,7 @@ int ZipPasswordCallback(char *buffer, int size, const char *, const char *) noex
         return ZipPasswordDeclined;
     try {
         const InputAnswer answer = Prompts::current().input(
-            {QStringLiteral("Please Enter The Password!"),
-             programTitle(), QString()});
+            {QStringLiteral("Please Enter The Password!"), programTitle(), QString()});
         if (answer.text.isEmpty()) {
             ZipPasswordCancelled = 1;
             return ZipPasswordDeclined;

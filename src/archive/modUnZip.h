@@ -29,21 +29,21 @@ inline constexpr int ZipPasswordDeclined = 1;
 // (local 8-bit) strings. Switches marked "ignored" are accepted and have no
 // effect in this component.
 struct UnzipOptions {
-    qint32 extractOnlyNewer = 0;    // 1  ignored
-    qint32 spacesToUnderscores = 0; // 2  ignored
-    qint32 promptToOverwrite = 0;   // 3  ignored: existing files are always replaced
-    qint32 quietLevel = 0;          // 4  ignored
-    qint32 toStandardOutput = 0;    // 5  ignored
-    qint32 testOnly = 0;            // 6  ignored
-    qint32 listMembers = 0;         // 7  1 = list, 0 = extract
-    qint32 freshenOnly = 0;         // 8  ignored
-    qint32 showComment = 0;         // 9  print the archive comment when listing
-    qint32 keepPaths = 0;           // 10 ignored: members are always written by bare name
-    qint32 overwriteAll = 0;        // 11 ignored, as if 1
-    qint32 convertLineEnds = 0;     // 12 ignored
-    qint32 zipInfoReport = 0;       // 13 ignored
-    qint32 caseInsensitive = 0;     // 14 match name patterns without regard to case
-    qint32 restoreSecurity = 0;     // 15 ignored
+    qint32 extractOnlyNewer = 0;         // 1  ignored
+    qint32 spacesToUnderscores = 0;      // 2  ignored
+    qint32 promptToOverwrite = 0;        // 3  ignored: existing files are always replaced
+    qint32 quietLevel = 0;               // 4  ignored
+    qint32 toStandardOutput = 0;         // 5  ignored
+    qint32 testOnly = 0;                 // 6  ignored
+    qint32 listMembers = 0;              // 7  1 = list, 0 = extract
+    qint32 freshenOnly = 0;              // 8  ignored
+    qint32 showComment = 0;              // 9  print the archive comment when listing
+    qint32 keepPaths = 0;                // 10 ignored: members are always written by bare name
+    qint32 overwriteAll = 0;             // 11 ignored, as if 1
+    qint32 convertLineEnds = 0;          // 12 ignored
+    qint32 zipInfoReport = 0;            // 13 ignored
+    qint32 caseInsensitive = 0;          // 14 match name patterns without regard to case
+    qint32 restoreSecurity = 0;          // 15 ignored
     const char *archivePath = nullptr;   // 16
     const char *extractFolder = nullptr; // 17
 };
@@ -91,7 +91,7 @@ enum UnzipResult {
 extern QString ZipFileName;
 extern QString ZipExtractDir;
 extern std::array<std::optional<QString>, ZipNameSlots> ZipIncludeNames; // nullopt = absent
-extern qint32 ZipIncludeCount; // 0 = every member
+extern qint32 ZipIncludeCount;                                           // 0 = every member
 extern std::array<std::optional<QString>, ZipNameSlots> ZipExcludeNames;
 extern qint32 ZipExcludeCount;
 
@@ -112,8 +112,8 @@ extern qint16 ZipInfoFlag;
 extern qint16 ZipCaseInsensitiveFlag;
 extern qint16 ZipSecurityFlag;
 
-extern QString ZipListText;    // member names of listings, each followed by a TAB
-extern QString ZipMessageText; // everything the engine printed since the last reset
+extern QString ZipListText;         // member names of listings, each followed by a TAB
+extern QString ZipMessageText;      // everything the engine printed since the last reset
 extern qint16 ZipPasswordCancelled; // 1 once the user declined a password: no more boxes
 
 // Filled anew at every run. The paths of the option record point into copies
@@ -149,8 +149,7 @@ int ZipPasswordCallback(char *buffer, int size, const char *prompt,
 // Appends the member's name and a TAB to ZipListText.
 void ZipMemberCallback(quint64 uncompressedSize, quint64 compressedSize, int compressionPercent,
                        int month, int day, int year, int hour, int minute, char flag,
-                       const char *name, const char *method, quint32 crc,
-                       char encrypted) noexcept;
+                       const char *name, const char *method, quint32 crc, char encrypted) noexcept;
 // Lets the engine go on with the next member.
 int ZipServiceCallback(const char *name, quint64 size) noexcept;
 

@@ -33,9 +33,8 @@ void sort(QStringList &names)
     entries.reserve(count);
     for (qsizetype i = 0; i < count; ++i)
         entries.push_back({sortKey(names[i]), names[i]});
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return compareKeys(a.key, b.key) < 0;
-    });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry &a, const Entry &b) { return compareKeys(a.key, b.key) < 0; });
     for (qsizetype i = 0; i < count; ++i)
         names[i] = std::move(entries[i].name);
 }

@@ -47,7 +47,8 @@ QStringList ancestry(const QString &folder)
 {
     const QString path = folderPath(folder);
     QStringList folders;
-    for (qsizetype slash = path.indexOf(kSlash); slash >= 0; slash = path.indexOf(kSlash, slash + 1))
+    for (qsizetype slash = path.indexOf(kSlash); slash >= 0;
+         slash = path.indexOf(kSlash, slash + 1))
         folders.append(path.left(slash + 1));
     return folders;
 }
@@ -71,8 +72,7 @@ QList<DirLine> directoryLines(const QString &openFolder, const QStringList &subF
     QList<DirLine> lines;
     for (qsizetype level = 0; level < folders.size(); ++level) {
         const QString &path = folders[level];
-        const QString name = level == 0 ? QStringLiteral("/")
-                                        : path.section(kSlash, -2, -2);
+        const QString name = level == 0 ? QStringLiteral("/") : path.section(kSlash, -2, -2);
         lines.append({name, path, int(level), true});
     }
     if (folders.isEmpty())
@@ -113,14 +113,14 @@ int volumeIndexOf(const QString &path, const QList<Volume> &volumes)
 bool isUserVolume(const QString &root, const QString &fileSystemType)
 {
     static const QSet<QString> pseudoTypes = {
-        QStringLiteral("autofs"),    QStringLiteral("binfmt_misc"), QStringLiteral("bpf"),
-        QStringLiteral("cgroup"),    QStringLiteral("cgroup2"),     QStringLiteral("configfs"),
-        QStringLiteral("debugfs"),   QStringLiteral("devpts"),      QStringLiteral("devtmpfs"),
-        QStringLiteral("efivarfs"),  QStringLiteral("fusectl"),     QStringLiteral("hugetlbfs"),
-        QStringLiteral("mqueue"),    QStringLiteral("nsfs"),        QStringLiteral("proc"),
-        QStringLiteral("pstore"),    QStringLiteral("ramfs"),       QStringLiteral("rpc_pipefs"),
-        QStringLiteral("securityfs"), QStringLiteral("squashfs"),   QStringLiteral("sysfs"),
-        QStringLiteral("tmpfs"),     QStringLiteral("tracefs"),
+        QStringLiteral("autofs"),     QStringLiteral("binfmt_misc"), QStringLiteral("bpf"),
+        QStringLiteral("cgroup"),     QStringLiteral("cgroup2"),     QStringLiteral("configfs"),
+        QStringLiteral("debugfs"),    QStringLiteral("devpts"),      QStringLiteral("devtmpfs"),
+        QStringLiteral("efivarfs"),   QStringLiteral("fusectl"),     QStringLiteral("hugetlbfs"),
+        QStringLiteral("mqueue"),     QStringLiteral("nsfs"),        QStringLiteral("proc"),
+        QStringLiteral("pstore"),     QStringLiteral("ramfs"),       QStringLiteral("rpc_pipefs"),
+        QStringLiteral("securityfs"), QStringLiteral("squashfs"),    QStringLiteral("sysfs"),
+        QStringLiteral("tmpfs"),      QStringLiteral("tracefs"),
     };
     // System areas; removable media mounted under /run/media stay.
     static const QStringList systemAreas = {
@@ -149,8 +149,7 @@ QList<Volume> VolumeSource::volumes() const
         list.append({home, labelled(QStringLiteral("Home"), home)});
     for (const QStorageInfo &storage : QStorageInfo::mountedVolumes()) {
         const QString root = folderPath(storage.rootPath());
-        if (root.isEmpty()
-            || !isUserVolume(root, QString::fromLatin1(storage.fileSystemType())))
+        if (root.isEmpty() || !isUserVolume(root, QString::fromLatin1(storage.fileSystemType())))
             continue;
         const bool listed = std::any_of(list.cbegin(), list.cend(),
                                         [&](const Volume &v) { return v.root == root; });

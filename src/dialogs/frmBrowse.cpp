@@ -69,9 +69,7 @@ void fitText(QLabel *label)
     QFont font = label->font();
     const QRect box(0, 0, label->width(), QWIDGETSIZE_MAX);
     while (font.pointSizeF() > 6.0
-           && QFontMetrics(font)
-                      .boundingRect(box, Qt::TextWordWrap, label->text())
-                      .height()
+           && QFontMetrics(font).boundingRect(box, Qt::TextWordWrap, label->text()).height()
                   > label->height()) {
         font.setPointSizeF(font.pointSizeF() - 0.25);
     }
@@ -130,12 +128,9 @@ void DirListBox::setPath(const QString &path)
 {
     const QString folder = FolderTree::folderPath(path);
     switch (failureFor(folder)) {
-    case 0:
-        break;
-    case ErrorNumber::DeviceUnavailable:
-        throw PlatformError(ErrorNumber::DeviceUnavailable);
-    default:
-        throw PlatformError(ErrorNumber::PathNotFound);
+    case 0: break;
+    case ErrorNumber::DeviceUnavailable: throw PlatformError(ErrorNumber::DeviceUnavailable);
+    default: throw PlatformError(ErrorNumber::PathNotFound);
     }
 
     QStringList names;
@@ -167,9 +162,7 @@ void DirListBox::setPath(const QString &path)
 
 // The icons say open or closed; fold arrows would offer a folding this list
 // does not do, so the indent stays blank.
-void DirListBox::drawBranches(QPainter *, const QRect &, const QModelIndex &) const
-{
-}
+void DirListBox::drawBranches(QPainter *, const QRect &, const QModelIndex &) const {}
 
 void DirListBox::openLine(QTreeWidgetItem *item)
 {
@@ -208,8 +201,8 @@ void frmBrowse::createControls()
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fitText(Label1);
-    cmdOk = placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120,
-                   60, 855, 375);
+    cmdOk = placed(new QPushButton(QStringLiteral("&Ok"), this), QStringLiteral("cmdOk"), 3120, 60,
+                   855, 375);
     cmdOk->setDefault(true);
     cmdCancel = placed(new QPushButton(QStringLiteral("&Cancel"), this),
                        QStringLiteral("cmdCancel"), 3120, 540, 855, 375);

@@ -162,7 +162,8 @@ QByteArray PageImages::fileOf(const PageSource &source) const
     return m_ahead.value(source).file;
 }
 
-void PageImages::showing(const PageSource &source, const PagePicture &picture, const QByteArray &file)
+void PageImages::showing(const PageSource &source, const PagePicture &picture,
+                         const QByteArray &file)
 {
     if (!(source == m_shownSource)) {
         // The page shown before is kept like one decoded ahead: going back
@@ -184,8 +185,8 @@ QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize
     Held *held = nullptr;
     if (source == m_shownSource && m_shown.page.image.cacheKey() == picture.cacheKey())
         held = &m_shown;
-    else if (auto it = m_ahead.find(source); it != m_ahead.end()
-                                             && it->page.image.cacheKey() == picture.cacheKey())
+    else if (auto it = m_ahead.find(source);
+             it != m_ahead.end() && it->page.image.cacheKey() == picture.cacheKey())
         held = &*it;
     if (held == &m_shown)
         m_shownSize = size;
@@ -240,13 +241,14 @@ void PageImages::keepSizes(const PageSource &source, const QImage &picture,
     if (!(source == m_shownSource) || m_shown.page.image.cacheKey() != picture.cacheKey())
         return; // another page is shown by now
     QHash<quint64, QImage> kept = made;
-    if (const auto shown = m_shown.sizes.constFind(sizeKey(m_shownSize)); shown != m_shown.sizes.cend())
+    if (const auto shown = m_shown.sizes.constFind(sizeKey(m_shownSize));
+        shown != m_shown.sizes.cend())
         kept.insert(shown.key(), shown.value());
     m_shown.sizes = kept;
 }
 
-void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
-                             DisplaySize display, ShownSize reduceTo)
+void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display,
+                             ShownSize reduceTo)
 {
     const QList<PageSource> before = std::exchange(m_wanted, {});
     for (const PageSource &source : sources)
@@ -320,10 +322,11 @@ void PageImages::startNext()
             return std::any_of(m_running.cbegin(), m_running.cend(),
                                [&s](const std::shared_ptr<Job> &job) { return job->source == s; });
         };
-        const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(), [&](const PageSource &s) {
-            return !m_ahead.contains(s) && !m_failed.contains(s) && !m_noRoom.contains(s)
-                   && !running(s);
-        });
+        const auto next = std::find_if(m_wanted.cbegin(), m_wanted.cend(),
+                                       [&](const PageSource &s) {
+                                           return !m_ahead.contains(s) && !m_failed.contains(s)
+                                                  && !m_noRoom.contains(s) && !running(s);
+                                       });
         if (next == m_wanted.cend())
             return;
         // Room for the pages under way and one more, made by letting go of
@@ -340,7 +343,8 @@ void PageImages::startNext()
         m_running.append(job);
         m_pool->start([this, job] {
             job->run();
-            QMetaObject::invokeMethod(this, [this, job] { finished(job); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, job] { finished(job); }, Qt::QueuedConnection);
         });
     }
 }

@@ -23,15 +23,12 @@ int openErrorNumber(int error)
 {
     switch (error) {
     case ENOENT:
-    case ENOTDIR:
-        return ErrorNumber::FileNotFound;
+    case ENOTDIR: return ErrorNumber::FileNotFound;
     case ENOMEDIUM:
     case ENXIO:
     case ENODEV:
-    case EIO:
-        return ErrorNumber::DiskNotReady;
-    default:
-        return ErrorNumber::PathFileAccessError;
+    case EIO: return ErrorNumber::DiskNotReady;
+    default: return ErrorNumber::PathFileAccessError;
     }
 }
 
@@ -75,8 +72,8 @@ bool couldHold(const QSize &size, QImage::Format format)
 // The painter draws these two formats without converting on every paint.
 QImage drawable(QImage image)
 {
-    const QImage::Format wanted =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const QImage::Format wanted = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                          : QImage::Format_RGB32;
     if (image.format() == wanted)
         return image;
     return std::move(image).convertToFormat(wanted);
@@ -170,7 +167,8 @@ QSize reducedDecodeSize(QSize natural, QSize shown)
         return natural;
     // libjpeg scales by eighths while decoding; beyond a half it saves little.
     for (int eighths = 1; eighths <= 4; ++eighths) {
-        const QSize reduced((natural.width() * eighths + 7) / 8, (natural.height() * eighths + 7) / 8);
+        const QSize reduced((natural.width() * eighths + 7) / 8,
+                            (natural.height() * eighths + 7) / 8);
         if (reduced.width() >= shown.width() && reduced.height() >= shown.height())
             return reduced;
     }

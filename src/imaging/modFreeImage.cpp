@@ -1,7 +1,7 @@
 #include "imaging/modFreeImage.h"
 
-#include "platform/PageMemory.h"
 #include "imaging/PictureLoader.h"
+#include "platform/PageMemory.h"
 
 #include <FreeImage.h>
 
@@ -51,8 +51,7 @@ Dib to32Bits(FIBITMAP *img)
     switch (FreeImage_GetImageType(img)) {
     case FIT_BITMAP:
     case FIT_RGB16:
-    case FIT_RGBA16:
-        return Dib(FreeImage_ConvertTo32Bits(img));
+    case FIT_RGBA16: return Dib(FreeImage_ConvertTo32Bits(img));
     case FIT_UINT16: {
         // Through RGB16 the grey keeps its full range; the standard-type
         // conversion would stretch the image's own darkest..lightest to 0..255.
@@ -109,8 +108,7 @@ QImage toPicture(FIBITMAP *img)
 // the format `fmt`. The header first, to refuse an oversized page before its
 // pixels are allocated. A format that can't load headers alone decodes here
 // in full; that result is then the page, not decoded twice.
-template <typename Load>
-QImage decode(FREE_IMAGE_FORMAT fmt, Load load)
+template <typename Load> QImage decode(FREE_IMAGE_FORMAT fmt, Load load)
 {
     if (fmt == FIF_UNKNOWN)
         fail(ErrorNumber::InvalidPicture);
@@ -151,7 +149,8 @@ QImage DecodePngPage(const QString &path)
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fmt = FreeImage_GetFileType(
         name.constData(), int(qMin<qint64>(info.size(), std::numeric_limits<int>::max())));
-    return decode(fmt, [&name, fmt](int flags) { return FreeImage_Load(fmt, name.constData(), flags); });
+    return decode(fmt,
+                  [&name, fmt](int flags) { return FreeImage_Load(fmt, name.constData(), flags); });
 }
 
 QImage DecodePngPage(const QByteArray &bytes)

@@ -24,14 +24,11 @@ namespace {
 {
     switch (error) {
     case ENOENT:
-    case ENOTDIR:
-        fail(ErrorNumber::FileNotFound);
+    case ENOTDIR: fail(ErrorNumber::FileNotFound);
     case EACCES:
     case EPERM:
-    case EROFS:
-        fail(ErrorNumber::PermissionDenied);
-    default:
-        fail(ErrorNumber::PathFileAccessError);
+    case EROFS: fail(ErrorNumber::PermissionDenied);
+    default: fail(ErrorNumber::PathFileAccessError);
     }
 }
 
@@ -259,8 +256,7 @@ void FileSystem::moveFile(const QString &from, const QString &to) const
     // after the checks above, and copies across file systems.
     QFile file(from);
     if (!file.rename(to))
-        fail(somethingAt(to) ? ErrorNumber::FileAlreadyExists
-                             : ErrorNumber::PathFileAccessError);
+        fail(somethingAt(to) ? ErrorNumber::FileAlreadyExists : ErrorNumber::PathFileAccessError);
 }
 
 // ---- DirectorySearch -------------------------------------------------------
@@ -270,8 +266,8 @@ QString DirectorySearch::first(const QString &pattern)
     m_names.clear();
     m_next = 0;
     const QString folder = folderOf(pattern);
-    const QRegularExpression wildcard =
-        wildcardExpression(pattern.mid(pattern.lastIndexOf(QLatin1Char('/')) + 1), Qt::CaseInsensitive);
+    const QRegularExpression wildcard = wildcardExpression(
+        pattern.mid(pattern.lastIndexOf(QLatin1Char('/')) + 1), Qt::CaseInsensitive);
     // No QDir::Hidden: dot files stay out; the name check below makes sure.
     const QStringList names = entryNames(folder, QDir::Files);
     for (const QString &name : names) {

@@ -38,7 +38,8 @@ size_t roundedUp(size_t bytes)
 void *mapBlock(size_t bytes)
 {
     const size_t padded = bytes + kHugePage;
-    void *mapped = ::mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mapped = ::mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1,
+                          0);
     if (mapped == MAP_FAILED)
         return nullptr;
     const auto base = reinterpret_cast<std::uintptr_t>(mapped);
@@ -58,8 +59,9 @@ Block *takeBlock(size_t bytes)
 {
     {
         const std::lock_guard lock(g_mutex);
-        const auto kept = std::find_if(g_kept.begin(), g_kept.end(),
-                                       [bytes](const Block &block) { return block.bytes == bytes; });
+        const auto kept = std::find_if(g_kept.begin(), g_kept.end(), [bytes](const Block &block) {
+            return block.bytes == bytes;
+        });
         if (kept != g_kept.end()) {
             Block *block = new Block(*kept);
             g_keptBytes -= kept->bytes;
@@ -106,8 +108,8 @@ QImage picture(QSize size, QImage::Format format)
     Block *block = takeBlock(roundedUp(size_t(lineBytes * size.height())));
     if (!block)
         return QImage();
-    QImage image(static_cast<uchar *>(block->start), size.width(), size.height(), lineBytes,
-                 format, releaseBlock, block);
+    QImage image(static_cast<uchar *>(block->start), size.width(), size.height(), lineBytes, format,
+                 releaseBlock, block);
     if (image.isNull())
         releaseBlock(block);
     return image;

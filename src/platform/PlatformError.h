@@ -12,8 +12,9 @@ public:
     // With the usual description of the number (see errorDescription).
     explicit PlatformError(int number);
     PlatformError(int number, QString description)
-        : m_number(number), m_description(std::move(description)),
-          m_what(m_description.toUtf8()) {}
+        : m_number(number), m_description(std::move(description)), m_what(m_description.toUtf8())
+    {
+    }
 
     int number() const noexcept { return m_number; }
     const QString &description() const noexcept { return m_description; }

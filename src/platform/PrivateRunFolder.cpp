@@ -30,10 +30,14 @@ PrivateRunFolder::PrivateRunFolder()
 
     // The lock file is locked under another name and then renamed, so no
     // one ever sees it unlocked while this run lives.
-    const QByteArray partial = QFile::encodeName(m_dir.filePath(lockName + QStringLiteral(".part")));
+    const QByteArray partial = QFile::encodeName(
+        m_dir.filePath(lockName + QStringLiteral(".part")));
     const int fd = ::open(partial.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-        if (lockNow(fd) && ::rename(partial.constData(), QFile::encodeName(m_dir.filePath(lockName)).constData()) == 0)
+        if (lockNow(fd)
+            && ::rename(partial.constData(),
+                        QFile::encodeName(m_dir.filePath(lockName)).constData())
+                   == 0)
             m_lock.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle);
         else
             ::close(fd);
@@ -54,14 +58,16 @@ QString PrivateRunFolder::failure() const
 {
     if (m_dir.isValid())
         return {};
-    return QStringLiteral("cannot make a private folder in %1: %2").arg(m_parent, m_dir.errorString());
+    return QStringLiteral("cannot make a private folder in %1: %2")
+        .arg(m_parent, m_dir.errorString());
 }
 
 void removeStaleRunFolders(const QString &tempRoot)
 {
     const QDir root(tempRoot);
     const QStringList names = root.entryList({QStringLiteral("pagora-viewer-??????")},
-                                             QDir::Dirs | QDir::NoDotAndDotDot | QDir::CaseSensitive);
+                                             QDir::Dirs | QDir::NoDotAndDotDot
+                                                 | QDir::CaseSensitive);
     for (const QString &name : names) {
         const QString folder = root.filePath(name);
         struct stat info;

@@ -23,18 +23,18 @@ QVector<ButtonChoice> buttonsOf(PromptButtons set)
 {
     using B = QMessageBox;
     switch (set) {
-    case PromptButtons::OK:
-        return {{B::Ok, PromptResult::OK}};
+    case PromptButtons::OK: return {{B::Ok, PromptResult::OK}};
     case PromptButtons::OKCancel:
         return {{B::Ok, PromptResult::OK}, {B::Cancel, PromptResult::Cancel}};
     case PromptButtons::AbortRetryIgnore:
-        return {{B::Abort, PromptResult::Abort}, {B::Retry, PromptResult::Retry},
+        return {{B::Abort, PromptResult::Abort},
+                {B::Retry, PromptResult::Retry},
                 {B::Ignore, PromptResult::Ignore}};
     case PromptButtons::YesNoCancel:
-        return {{B::Yes, PromptResult::Yes}, {B::No, PromptResult::No},
+        return {{B::Yes, PromptResult::Yes},
+                {B::No, PromptResult::No},
                 {B::Cancel, PromptResult::Cancel}};
-    case PromptButtons::YesNo:
-        return {{B::Yes, PromptResult::Yes}, {B::No, PromptResult::No}};
+    case PromptButtons::YesNo: return {{B::Yes, PromptResult::Yes}, {B::No, PromptResult::No}};
     case PromptButtons::RetryCancel:
         return {{B::Retry, PromptResult::Retry}, {B::Cancel, PromptResult::Cancel}};
     }

@@ -32,10 +32,22 @@ qint32 fromPixels(int pixels)
     return static_cast<qint32>(pixels) * PerPixel;
 }
 
-qint32 left(const QWidget *w) { return fromPixels(w->x()); }
-qint32 top(const QWidget *w) { return fromPixels(w->y()); }
-qint32 width(const QWidget *w) { return fromPixels(w->width()); }
-qint32 height(const QWidget *w) { return fromPixels(w->height()); }
+qint32 left(const QWidget *w)
+{
+    return fromPixels(w->x());
+}
+qint32 top(const QWidget *w)
+{
+    return fromPixels(w->y());
+}
+qint32 width(const QWidget *w)
+{
+    return fromPixels(w->width());
+}
+qint32 height(const QWidget *w)
+{
+    return fromPixels(w->height());
+}
 
 bool setLeft(QWidget *w, double twips)
 {

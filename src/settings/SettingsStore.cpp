@@ -205,8 +205,8 @@ QString SettingsStore::read(const QString &section, const QString &key,
     if (section.isEmpty() || key.isEmpty())
         return defaultValue;
     QString text;
-    const QVariant value =
-        m_settings->value(groupPrefix(section) + storedName(*m_settings, section, key));
+    const QVariant value = m_settings->value(groupPrefix(section)
+                                             + storedName(*m_settings, section, key));
     return asText(value, &text) ? text : defaultValue;
 }
 
