@@ -32,18 +32,16 @@ class TestStartup : public QObject {
             SeriesFixtures::makeFolderChapter(root + name, c, {"1.jpg", "2.jpg", "3.jpg", "4.jpg"});
         return root + name + '/';
     }
-    // A window on a new settings file holding keys of General or folders ("/...") and values,
-    // or with none, on the last file.
+    // A window on a fresh settings file of General keys or folders ("/...") and values, if any.
     void start(const QStringList &keys = {}, const QString &folderToOpen = {})
     {
         w.reset(), prompts->shown.clear();
         if (!keys.isEmpty())
             qputenv("XDG_CONFIG_HOME", TestEnvironment::freshFolder("config").toUtf8());
-        SettingsStore store;
-        settingsFile = store.fileName();
-        for (int i = 0; i + 1 < keys.size(); i += 2)
-            store.write(keys[i][0] == '/' ? SettingsStore::FolderSection : "General", keys[i],
-                        keys[i + 1]); // the window's store shares them, saved or not
+        settingsFile = SettingsStore().fileName();
+        for (int i = 0; i + 1 < keys.size(); i += 2) // shared with the window's store, unsaved
+            SettingsStore().write(keys[i][0] == '/' ? SettingsStore::FolderSection : "General",
+                                  keys[i], keys[i + 1]);
         w = std::make_unique<frmMain>();
         w->OpenFolderAfterStartup(folderToOpen); // none when empty
         w->show(), w->activateWindow();
@@ -76,10 +74,9 @@ private slots:
     void init()
     {
         Prompts::install(std::unique_ptr<Prompts>(prompts = new PromptsWithHook));
-        root = TestEnvironment::freshFolder("startup") + '/';
+        root = TestEnvironment::freshFolder("startup") + '/', media.clear();
         frmMain::RemovableMediaFolders = [this] { return media; };
     }
-    void cleanup() { w.reset(), media.clear(); }
 
     // A first run opens the first removable medium if it holds two sub-folders or more.
     void firstRun()
@@ -118,18 +115,17 @@ private slots:
         for (const QString name : {"cd", "gone"}) {
             const QString f = root + name + '/', title = " Unable To Locate Directory: ";
             start({"ChapterDirectory", f, "LastChapter", "Ch002", "LastPage", "2"});
-            QString boxes = "2" + title + "Unable to locate your pagora directory at: " + f
-                            + "\r\n(Do you need to insert a CD?)\r\n\r\nClick Ok when ready.\n";
+            QString text = f + (name == "cd" ? " Ch002 2 Page 2 of 4 [" : "  0  [") + f + "]\n2"
+                           + title + "Unable to locate your pagora directory at: " + f
+                           + "\r\n(Do you need to insert a CD?)\r\n\r\nClick Ok when ready.\n";
             if (name == "gone")
-                boxes += "4" + title + "Still unable to locate pagora directory at: " + f + '\n';
-            QCOMPARE(shown(),
-                     f + (name == "cd" ? " Ch002 2 Page 2 of 4 [" : "  0  [") + f + "]\n" + boxes);
+                text += "4" + title + "Still unable to locate pagora directory at: " + f + '\n';
+            QCOMPARE(shown(), text);
         }
     }
 
-    // At shut-down the place is written over a stale one, the run's folder goes, and the next
-    // start opens what was kept, or nothing when the folder went meanwhile; a place that cannot
-    // be saved is told once a run.
+    // At shut-down the place is written over a stale one and the run's folder goes; the next start
+    // opens what was kept (nothing if it went meanwhile); a place not saved is told once a run.
     void shutDown()
     {
         for (auto [open, vanishes] : {std::pair(true, false), {true, true}, {false, false}}) {
@@ -149,31 +145,28 @@ private slots:
                 continue; // the place cannot be saved: told once, at the page and at shut-down
             QVERIFY(QFile::remove(settingsFile) && QDir().mkpath(settingsFile));
             WindowFixtures::goToPage(*w, 2), w->close();
-            QCOMPARE(
-                shown().section('\n', 1).replace(settingsFile, "FILE"),
-                "4 Settings Not Saved: The reading position could not be saved in the settings "
-                "file FILE\r\n\r\nReason: a folder is in its place\n");
+            QCOMPARE(shown().section('\n', 1).replace(settingsFile, "FILE"),
+                     "4 Settings Not Saved: The reading position could not be saved in the "
+                     "settings file FILE\r\n\r\nReason: a folder is in its place\n");
         }
     }
 
-    // A folder to open after start-up or typed; one that cannot be used gets the box. Given to
-    // open, it leaves the reader and what it stores where start-up put it; typed, it stays.
+    // A folder given to open, or typed: an unusable one gets the box; given, it moves nothing.
     void folderToOpen()
     {
         const QString a = series("a"), b = series("b"), history = " [" + a + ' ' + b + "]\n";
-        for (const QString argument : {"b", "missing", "b/Ch001", "b/Ch001/1.jpg"}) {
+        for (const QString path : {"b", "missing", "b/Ch001", "b/Ch001/1.jpg"}) {
             for (bool typed : {false, true}) {
                 start({b, "Ch002^^ 3", "ChapterDirectory", a, "LastChapter", "Ch003"},
-                      typed ? "" : root + argument);
-                QLineEdit *edit = control<QComboBox>(*w, "cboPagoraDir")->lineEdit();
+                      typed ? "" : root + path);
+                QLineEdit *box = control<QComboBox>(*w, "cboPagoraDir")->lineEdit();
                 if (typed) // as a reader does: into the box, and on
-                    edit->setFocus(Qt::TabFocusReason),
-                        QTest::keyClicks(edit, root + argument + "\t");
-                const QString refused = argument == "b/Ch001" ? root + "b/Ch001/" : "";
-                QCOMPARE(shown(), argument == "b" ? b + " Ch002 3 Page 3 of 4" + history
-                                  : typed         ? refused + "  1 " + history + invalid
-                                                  : a + " Ch003 1 Page 1 of 4" + history + invalid);
-                QVERIFY(!typed || edit->text() == root + argument + '/');
+                    box->setFocus(Qt::TabFocusReason), QTest::keyClicks(box, root + path + '\t');
+                const QString refused = path == "b/Ch001" ? root + "b/Ch001/" : "";
+                QCOMPARE(shown(), path == "b" ? b + " Ch002 3 Page 3 of 4" + history
+                                  : typed     ? refused + "  1 " + history + invalid
+                                              : a + " Ch003 1 Page 1 of 4" + history + invalid);
+                QVERIFY(!typed || box->text() == root + path + '/');
                 w->close();
                 QCOMPARE(stored(), shown().section(' ', 0, 2));
             }
