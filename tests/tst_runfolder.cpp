@@ -7,44 +7,32 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-// Locks a lock file as a run does; the lock lasts while the file is open.
-static bool lock(QFile &file)
-{
-    return file.open(QIODevice::ReadWrite) && flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
-}
-
 class TestRunFolder : public QObject {
     Q_OBJECT
 private slots:
-    // The last letter: a dead run's folder (d), one with a link out (i), a live run's (l), one
-    // without a lock (n), a link (s), another user's (o); the last two names are no run's.
+    // By the last letter: a dead run's with a link out, a live run's, without a lock, a link,
+    // another user's; in capitals or too short, no run's.
     void onlyFoldersOfDeadRunsGoAtStartUp()
     {
-        const QString tmp = QDir::tempPath() + '/', outside = TestEnvironment::freshFolder("out");
-        SeriesFixtures::writeBytes(outside + "/.lock", ""); // unlocked: only being outside saves it
-        const QStringList names = {"pagora-viewer-dead0d", "pagora-viewer-link0i",
-                                   "pagora-viewer-live0l", "pagora-viewer-lock0n",
-                                   "pagora-viewer-link0s", "pagora-viewer-user0o",
-                                   "pagora-viewer-abd",    "PAGORA-VIEWER-abcded"};
-        QFile live(tmp + names[2] + "/.lock");
+        auto lock = [](auto f) { return !flock(::open(qPrintable(f), O_RDWR), LOCK_EX | LOCK_NB); };
+        const QString outside = TestEnvironment::freshFolder("out"), p = "pagora-viewer-";
+        const QStringList names = {p + "dead0d", p.toUpper() + "0dead0", p + "live0l", p + "lock0n",
+                                   p + "link0s", p + "user0o",           p + "abc"};
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
         for (const QString &name : names) {
-            const QChar kind = name.back();
-            if (kind == 's' && QFile::link(outside, tmp + name))
-                continue;
-            SeriesFixtures::writeBytes(tmp + name + (kind == 'n' ? "/page.jpg" : "/.lock"), "");
-            QVERIFY(kind != 'l' || lock(live));
-            QVERIFY(kind != 'i' || QFile::link(outside, tmp + name + "/outside"));
-            QVERIFY(kind != 'o' || ::chown(QFile::encodeName(tmp + name), ::getuid() + 1, -1) == 0);
+            QVERIFY(name.back() != 's' || QFile::link(outside, name)); // with an unlocked lock
+            SeriesFixtures::writeBytes(name + (name.back() == 'n' ? "/1.jpg" : "/.lock"), "");
+            QVERIFY(name.back() != 'l' || lock(name + "/.lock"));
+            QVERIFY(name.back() != 'd' || QFile::link(outside, name + "/outside"));
+            QVERIFY(name.back() != 'o' || ::chown(qPrintable(name), ::getuid() + 1, -1) == 0);
         }
-        QString own;
-        {
-            PrivateRunFolder run;
-            QFile ownLock((own = run.path()) + ".lock");
-            QVERIFY(QFileInfo(own).isDir() && !lock(ownLock));
-            for (const QString &name : names)
-                QCOMPARE(QFileInfo::exists(tmp + name), names.indexOf(name) > 1);
-            QCOMPARE(SeriesFixtures::folderEntries(outside).size(), 1);
-        }
+        auto run = std::make_unique<PrivateRunFolder>();
+        const QString own = run->path();
+        QVERIFY(QFileInfo(own).isDir() && !lock(own + ".lock"));
+        for (const QString &name : names)
+            QCOMPARE(QFileInfo::exists(name), name != names[0]);
+        QCOMPARE(SeriesFixtures::folderEntries(outside).size(), 1); // its .lock
+        run.reset();
         QVERIFY(!QFileInfo::exists(own));
     }
 };
