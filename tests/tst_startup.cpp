@@ -99,7 +99,8 @@ private slots:
         for (const QString row :
              {"ch003|2|Ch003 2 Page 2", "Ch002|0|Ch002 1 Page 1", "Ch002|40|Ch002 1 Page 1",
               "Ch002^^ 3|Ch002 3 Page 3", "Ch002^^3|Ch002 3 Page 3", "Ch002^^ +3|Ch002 3 Page 3",
-              "ch002^^ 3|Ch001 3 Page 3", "Ch4^^ 7^^ 3|Ch4^^ 7 3 Page 3"}) {
+              "ch002^^ 3|Ch001 3 Page 3", "Ch4^^ 7^^ 3|Ch4^^ 7 3 Page 3", "Ch002^^ |Ch002 1 Page 1",
+              "^^ 3|Ch001 3 Page 3"}) {
             const QStringList p = row.split('|');
             p.size() == 3
                 ? start({"ChapterDirectory", f.chopped(1), "LastChapter", p[0], "LastPage", p[1]})
