@@ -1,6 +1,5 @@
 // Pages decoded ahead within their budget, failed or replaced pages; and the window showing pages
 // held or decoded ahead exactly as pages decoded as they are shown, fitted pages area-averaged.
-#include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "WindowFixtures.h"
@@ -13,7 +12,7 @@
 #include <atomic>
 
 using namespace SeriesFixtures;
-using WindowFixtures::control;
+using namespace WindowFixtures;
 
 class TestPages : public QObject {
     Q_OBJECT
@@ -40,17 +39,16 @@ private slots:
         prompts = ScriptedPrompts::install();
         series = TestEnvironment::freshFolder("series");
     }
-    void cleanup() { Prompts::install(nullptr); }
 
     void decodesAheadWithinTheBudget()
     {
         QList<PageSource> f; // each its own colour; p4 no picture
         for (int i = 0; i < 6; ++i) {
-            writePage(series + QString("/p%1.jpg").arg(i), {200, 300}, Qt::GlobalColor(7 + i));
-            f << PageSource::of(series + QString("/p%1.jpg").arg(i));
+            const QString path = series + QString("/p%1.jpg").arg(i);
+            i == 4 ? writeBytes(path, "no picture")
+                   : writePage(path, {200, 300}, Qt::GlobalColor(7 + i));
+            f << PageSource::of(path);
         }
-        writeBytes(f[4].path, "no picture");
-        f[4] = PageSource::of(f[4].path);
         // Three pages the size of the one shown, and not a byte more; each decoded once.
         PageImages pages;
         pages.showing(f[0], LoadPage(f[0].path));
@@ -83,20 +81,20 @@ private slots:
     void heldPagesShowAsDecodedNow()
     {
         makeFolderChapter(series, "A", {"1.jpg", "2.png", "3.jpg", "4.gif"}, {300, 450});
-        const QString b =
-            makeFolderChapter(series, "B", {"1.jpg", "2.jpg", "3.bmp", "4.png"}, {1800, 1200});
+        const QString b = makeFolderChapter(series, "B", {"1.jpg", "2.jpg", "3.bmp", "4.png"},
+                                            {1800, 1200});
         writeBytes(b + "/2.jpg", "\xff\xd8\xff broken");
         // The last page padded to more than is read ahead: read only when it is shown.
-        const QByteArray huge =
-            solidJpeg({1600, 900}, Qt::blue) + QByteArray(PageImages::MostFileBytesAhead, 0);
-        QVERIFY(ZipFixtures::write(series + "/C.zip",
-                                   {ZipFixtures::file("a.png", fileContent(b + "/4.png")),
-                                    ZipFixtures::file("b.jpg", "not a picture"),
-                                    ZipFixtures::file("c.jpg", fileContent(b + "/1.jpg")),
-                                    ZipFixtures::file("d.jpg", huge)}));
+        const QByteArray huge = solidJpeg({1600, 900}, Qt::blue)
+                                + QByteArray(PageImages::MostFileBytesAhead, 0);
+        using ZipFixtures::file;
+        QVERIFY(ZipFixtures::write(series + "/C.zip", {file("a.png", fileContent(b + "/4.png")),
+                                                       file("b.jpg", "not a picture"),
+                                                       file("c.jpg", fileContent(b + "/1.jpg")),
+                                                       file("d.jpg", huge)}));
         const auto run = [this](bool ahead) {
-            const auto w = WindowFixtures::firstRunWindow();
-            WindowFixtures::openSeries(*w, series);
+            const auto w = firstRunWindow();
+            openSeries(*w, series);
             const QString runFolder = w->view().runFolder;
             QStringList steps;
             for (int chapter = 0; chapter < 6; ++chapter) {
@@ -109,11 +107,13 @@ private slots:
                     if (step == 'z' || step == 'Z')
                         QTest::keyClick(qApp->focusWidget(), 'z', shift);
                     else
-                        WindowFixtures::goToPage(*w, step - '0');
+                        goToPage(*w, step - '0');
                     // The page shown, the page files left for it and the settings saved.
                     const QImage shown = control<ImageControl>(*w, "Image1")->picture();
-                    QString seen = control<QLabel>(*w, "lblPage")->text() + QString(" %1 %2\n")
-                        .arg(qHashBits(shown.constBits(), shown.sizeInBytes())).arg(w->view().zoom);
+                    QString seen = control<QLabel>(*w, "lblPage")->text()
+                                   + QString(" %1 %2\n")
+                                         .arg(qHashBits(shown.constBits(), shown.sizeInBytes()))
+                                         .arg(w->view().zoom);
                     for (const QString &name : QDir(runFolder).entryList(QDir::Files))
                         seen += name + QString(" %1\n").arg(qHash(fileContent(runFolder + name)));
                     steps << seen + fileContent(TestEnvironment::settingsFile());
@@ -137,20 +137,20 @@ private slots:
                 art.setPixel(x, y, x % 3 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         QVERIFY(QDir(series).mkpath("Ch1") && art.save(series + "/Ch1/p1.bmp"));
         writePage(series + "/Ch1/p2.jpg", {1600, 2400});
-        const auto w = WindowFixtures::firstRunWindow();
+        const auto w = firstRunWindow();
         control<QCheckBox>(*w, "chkFitToWindow")->setChecked(true);
-        WindowFixtures::openSeries(*w, series);
+        openSeries(*w, series);
         auto *page = control<ImageControl>(*w, "Image1");
         const QImage shown = page->picture();
-        const QImage reference =
-            art.scaled(page->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QImage reference = art.scaled(page->size(), Qt::IgnoreAspectRatio,
+                                            Qt::SmoothTransformation);
         double off = 0;
         for (int y = 0; y < shown.height(); ++y)
             for (int x = 0; x < shown.width(); ++x)
                 off += qAbs(qGray(shown.pixel(x, y)) - qGray(reference.pixel(x, y)));
         QVERIFY2(off / shown.width() / shown.height() <= 2.0, qPrintable(QString::number(off)));
         // Decoded at a reduced scale to fit; unfitted, the page exactly as decoded in full.
-        WindowFixtures::goToPage(*w, 2);
+        goToPage(*w, 2);
         control<QCheckBox>(*w, "chkFitToWindow")->setChecked(false);
         QCOMPARE(page->picture(), LoadPicture(series + "/Ch1/p2.jpg"));
     }
