@@ -24,12 +24,15 @@ class TestPages : public QObject {
         return ++decodes, LoadPage(page.path);
     };
 
-    // Once the workers are done: the pages held (the one shown too), then how many were decoded.
-    QString held(PageImages &pages, const QList<PageSource> &sources)
+    QList<PageSource> f; // p0 to p5, each its own colour; p4 no picture
+    // Decodes these ahead; when the workers are done, the pages of f held and decodes in all.
+    QString ahead(PageImages &pages, const QList<PageSource> &order,
+                  PageImages::DisplaySize display = {})
     {
+        pages.decodeAhead(order, counting, display);
         QString found = QTest::qWaitFor([&pages] { return !pages.busy(); }, 60000) ? "" : "busy ";
-        for (int i = 0; i < sources.size(); ++i)
-            found += pages.find(sources[i]) ? QString::number(i) : QString();
+        for (int i = 0; i < f.size(); ++i)
+            found += pages.find(f[i]) ? QString::number(i) : QString();
         return found + ' ' + QString::number(decodes);
     }
 
@@ -42,37 +45,30 @@ private slots:
 
     void decodesAheadWithinTheBudget()
     {
-        QList<PageSource> f; // each its own colour; p4 no picture
         for (int i = 0; i < 6; ++i) {
             const QString path = series + QString("/p%1.jpg").arg(i);
-            i == 4 ? writeBytes(path, "no picture")
-                   : writePage(path, {200, 300}, Qt::GlobalColor(7 + i));
+            i == 4 ? writeBytes(path, "x") : writePage(path, {200, 300}, Qt::GlobalColor(7 + i));
             f << PageSource::of(path);
         }
         // Three pages the size of the one shown, and not a byte more; each decoded once.
         PageImages pages;
         pages.showing(f[0], LoadPage(f[0].path));
-        pages.decodeAhead(f.mid(1), counting, {});
-        QCOMPARE(held(pages, f), "0123 3");
+        QCOMPARE(ahead(pages, f.mid(1)), "0123 3");
         // Paging on: the page left behind is kept while it is wanted, and makes room when not;
         // one that fails is not held, nor tried again ahead.
         pages.showing(f[1], *pages.find(f[1]));
-        pages.decodeAhead({f[2], f[0], f[3], f[4]}, counting, {});
-        QCOMPARE(held(pages, f), "0123 3");
+        QCOMPARE(ahead(pages, {f[2], f[0], f[3], f[4]}), "0123 3");
         pages.showing(f[2], *pages.find(f[2]));
-        pages.decodeAhead({f[3], f[1], f[4], f[5]}, counting, {});
-        QCOMPARE(held(pages, f), "1235 5");
-        pages.decodeAhead({f[3], f[4], f[1], f[5]}, counting, {});
-        QCOMPARE(held(pages, f), "1235 5");
+        QCOMPARE(ahead(pages, {f[3], f[1], f[4], f[5]}), "1235 5");
+        QCOMPARE(ahead(pages, {f[3], f[4], f[1], f[5]}), "1235 5");
         // The same name with other content is another page; no regular file, no page.
         writePage(f[1].path, {210, 300}, Qt::red);
         QVERIFY(!pages.find(PageSource::of(f[1].path)) && !pages.find(PageSource::of(series)));
         // Larger than reckoned (with shrunk copies): what does not fit is let go once.
         PageImages larger;
         larger.showing(f[0], LoadPage(f[0].path));
-        larger.decodeAhead(f.mid(2), counting, [](QSize natural) { return natural * 0.9; });
-        QVERIFY(held(larger, f).startsWith("02 ") && decodes <= 5 + 4);
-        QVERIFY(larger.bytesHeld() <= larger.budget());
+        QVERIFY(ahead(larger, f.mid(2), [](QSize size) { return size * 0.9; }).startsWith("02 "));
+        QVERIFY(decodes <= 5 + 4 && larger.bytesHeld() <= larger.budget());
     }
 
     // The window paged through twice: with the workers let start between steps, so pages come
@@ -104,10 +100,8 @@ private slots:
                     if (ahead)
                         QCoreApplication::processEvents();
                     const auto shift = step == 'Z' ? Qt::ShiftModifier : Qt::NoModifier;
-                    if (step == 'z' || step == 'Z')
-                        QTest::keyClick(qApp->focusWidget(), 'z', shift);
-                    else
-                        goToPage(*w, step - '0');
+                    step > '9' ? QTest::keyClick(qApp->focusWidget(), 'z', shift)
+                               : goToPage(*w, step - '0');
                     // The page shown, the page files left for it and the settings saved.
                     const QImage shown = control<ImageControl>(*w, "Image1")->picture();
                     QString seen = control<QLabel>(*w, "lblPage")->text()
