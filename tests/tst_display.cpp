@@ -84,14 +84,13 @@ private slots:
         QCOMPARE(c("Image1")->size(), shown);
         QTEST(w->view().zoom, "zoom");
         // A path with ".png" anywhere shows the PNG way: alpha dropped, else kept.
-        QCOMPARE(w->view().pngPage, page.contains(".png", Qt::CaseInsensitive));
-        QCOMPARE(c<ImageControl>("Image1")->picture().pixel(1, 1),
-                 w->view().pngPage ? qRgb(255, 0, 0) : 0u);
+        const bool png = page.contains(".png", Qt::CaseInsensitive);
+        QCOMPARE(std::pair(w->view().pngPage, c<ImageControl>("Image1")->picture().pixel(1, 1)),
+                 std::pair(png, png ? qRgb(255, 0, 0) : 0u));
         const QSize over = shown - c<QFrame>("PicImage")->contentsRect().size();
         for (const char b : {'h', 'v'}) { // in twips, 15 a pixel
             const int max = bars.contains(b) ? 15 * (b == 'h' ? over.width() : over.height()) : 0;
-            QCOMPARE(bar(b)->isVisible(), bars.contains(b));
-            QCOMPARE(bar(b)->maximum(), max);
+            QCOMPARE(std::pair(bar(b)->isVisible(), bar(b)->maximum()), std::pair(max > 0, max));
             QVERIFY(!max || bar(b)->pageStep() == qRound(max * (b == 'h' ? 0.05 : 0.2)));
             QVERIFY(!max || b == 'h' || bar(b)->singleStep() == qRound(max * 0.05));
         }
@@ -99,10 +98,9 @@ private slots:
         // in the corner between them: none of it shows.
         QCOMPARE(c("PicImage")->size(), QSize(600 - bars.contains('v') * bar('v')->width(),
                                               400 - bars.contains('h') * bar('h')->height()));
-        if (bars == "hv")
-            QCOMPARE(w->centralWidget()->grab().toImage().pixelColor(bar('v')->x() + 2,
-                                                                     bar('h')->y() + 2),
-                     QColor(0, 0, 128));
+        const QColor corner = w->centralWidget()->grab().toImage().pixelColor(bar('v')->x() + 2,
+                                                                              bar('h')->y() + 2);
+        QVERIFY(bars != "hv" || corner == Qt::darkBlue);
         // A new page opens at its top right; at Max each far edge meets the inside of the border.
         bar('v')->setValue(bar('v')->maximum());
         QCOMPARE(c("Image1")->pos(), -QPoint(bar('h')->maximum(), bar('v')->maximum()) / 15);
@@ -141,9 +139,8 @@ private slots:
         makeFolderChapter(root, "Ch001", pages, QSize(20, 20));
         WindowFixtures::openSeries(*w, root);
         const QString path = root + "/Ch001/" + pages.value(page - 1);
-        QVERIFY(content.isNull() || QFile::remove(path));
-        if (!content.isNull() && content != "gone")
-            writeBytes(path, content);
+        if (!content.isNull())
+            content == "gone" ? void(QFile::remove(path)) : writeBytes(path, content);
         WindowFixtures::goToPage(*w, page);
         QString seen = c<QLabel>("lblPage")->text() + ' ';
         for (const char *name : {"cmdNavigate(0)", "cmdNavigate(1)", "cmdNavigate(2)",
