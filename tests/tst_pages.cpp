@@ -71,9 +71,8 @@ private slots:
         QVERIFY(decodes <= 5 + 4 && larger.bytesHeld() <= larger.budget());
     }
 
-    // The window paged through twice: with the workers let start between steps, so pages come
-    // decoded and shrunk ahead, and with no event handled between them, so each page is decoded
-    // as it is shown. Both show the same pages, leave the same page files and tell the same.
+    // Paged through with the workers let start between steps (pages come decoded and shrunk
+    // ahead) and with none (each decoded as shown), the window shows, leaves and tells the same.
     void heldPagesShowAsDecodedNow()
     {
         makeFolderChapter(series, "A", {"1.jpg", "2.png", "3.jpg", "4.gif"}, {300, 450});
@@ -104,10 +103,9 @@ private slots:
                                : goToPage(*w, step - '0');
                     // The page shown, the page files left for it and the settings saved.
                     const QImage shown = control<ImageControl>(*w, "Image1")->picture();
+                    const size_t hash = qHashBits(shown.constBits(), shown.sizeInBytes());
                     QString seen = control<QLabel>(*w, "lblPage")->text()
-                                   + QString(" %1 %2\n")
-                                         .arg(qHashBits(shown.constBits(), shown.sizeInBytes()))
-                                         .arg(w->view().zoom);
+                                   + QString(" %1 %2\n").arg(hash).arg(w->view().zoom);
                     for (const QString &name : QDir(runFolder).entryList(QDir::Files))
                         seen += name + QString(" %1\n").arg(qHash(fileContent(runFolder + name)));
                     steps << seen + fileContent(TestEnvironment::settingsFile());
