@@ -1,5 +1,4 @@
-// Files as the program changes them, and the errors it reports. Listing and
-// searching folders show in the chapter list (tst_chapters).
+// Files as the program changes them, and the errors it reports (folder listings: tst_chapters).
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "platform/FileSystem.h"
@@ -12,10 +11,8 @@
 
 using SeriesFixtures::fileContent;
 
-namespace {
-
 // The error number the action fails with; 0 when it does not fail.
-int failure(const std::function<void()> &action)
+static int failure(const std::function<void()> &action)
 {
     try {
         action();
@@ -25,41 +22,29 @@ int failure(const std::function<void()> &action)
     return 0;
 }
 
-// A folder, ending in "/", holding "sub A/", "A.ZIP" and "b.Zip".
-QString folder()
-{
-    const QString dir = TestEnvironment::freshFolder(QStringLiteral("files")) + '/';
-    QDir(dir).mkdir("sub A");
-    SeriesFixtures::writeBytes(dir + "A.ZIP", "a");
-    SeriesFixtures::writeBytes(dir + "b.Zip", "b");
-    return dir;
-}
-
-} // namespace
-
 class TestFileSystem : public QObject {
     Q_OBJECT
 
+    FileSystem fs;
+    QString dir; // ends in "/" and holds "sub A/", "A.ZIP" and "b.Zip"
+
 private slots:
-    // A folder is no file, nor a file a folder.
-    void foldersAndFilesAreToldApart()
+    void init()
     {
-        const QString dir = folder();
-        FileSystem fs;
-        QCOMPARE(failure([&] { fs.getFolder(dir + "A.ZIP"); }), ErrorNumber::PathNotFound);
-        QCOMPARE(failure([&] { fs.getFile(dir + "sub A"); }), ErrorNumber::FileNotFound);
+        dir = TestEnvironment::freshFolder(QStringLiteral("files")) + '/';
+        QDir(dir).mkdir("sub A");
+        SeriesFixtures::writeBytes(dir + "A.ZIP", "a");
+        SeriesFixtures::writeBytes(dir + "b.Zip", "b");
     }
 
     // Read-only is the owner-write bit alone, set and cleared without
     // touching other bits; a read-only file is not deleted, even by root.
     void readOnlyFollowsOwnerWriteAndGuardsDelete()
     {
-        const QString path = folder() + "A.ZIP";
-        const std::string native = QFile::encodeName(path).toStdString();
+        const std::string native = QFile::encodeName(dir + "A.ZIP").toStdString();
         std::filesystem::permissions(native, std::filesystem::perms(0477));
         const auto mode = [&] { return int(std::filesystem::status(native).permissions()); };
-        FileSystem fs;
-        FsFile file = fs.getFile(path);
+        FsFile file = fs.getFile(dir + "A.ZIP");
         QCOMPARE(file.attributes(), FileAttribute::ReadOnly);
         QCOMPARE(failure([&] { file.remove(); }), ErrorNumber::PermissionDenied);
         file.setAttributes(FileAttribute::Normal);
@@ -68,15 +53,15 @@ private slots:
         QCOMPARE(mode(), 0477);
         file.setAttributes(FileAttribute::Normal);
         file.remove();
-        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(dir + "A.ZIP"));
     }
 
-    // A move never replaces anything, keeps both sides when refused, and
-    // the file follows a move that works.
+    // A move never replaces anything, keeps both sides when refused, and the file follows a
+    // move that works. A folder is no file, nor a file a folder.
     void moveRefusesTakenOrMissingTargets()
     {
-        const QString dir = folder();
-        FileSystem fs;
+        QCOMPARE(failure([&] { fs.getFolder(dir + "A.ZIP"); }), ErrorNumber::PathNotFound);
+        QCOMPARE(failure([&] { fs.getFile(dir + "sub A"); }), ErrorNumber::FileNotFound);
         FsFile file = fs.getFile(dir + "A.ZIP");
         QCOMPARE(failure([&] { file.move(dir + "b.Zip"); }), ErrorNumber::FileAlreadyExists);
         QFile::link(dir + "gone", dir + "link.zip"); // a broken link is in the way too

@@ -8,11 +8,11 @@
 // Builds series folders and page images for the tests, on the fly.
 namespace SeriesFixtures {
 
-// Writes a solid page of the given pixel size; the format follows the
-// extension unless given ("PNG", "JPG", "GIF", "BMP").
+// Writes a solid page of the given pixel size as "PNG", "GIF", "BMP" or "JPG":
+// the format given, else the one the extension names, else JPG.
 void writePage(const QString &path, QSize size, const QColor &colour = Qt::darkCyan,
                const char *format = nullptr);
-void writeBytes(const QString &path, const QByteArray &bytes);
+void writeBytes(const QString &path, const QByteArray &bytes); // making folders as needed
 // The bytes of a solid JPEG page, for archive members.
 QByteArray solidJpeg(QSize size, const QColor &colour);
 
@@ -25,8 +25,5 @@ QString makeFolderChapter(const QString &seriesFolder, const QString &name,
 QStringList folderEntries(const QString &folder);
 // A file's bytes; empty when it can't be read.
 QByteArray fileContent(const QString &path);
-
-// The pixel colour at the centre of an image file.
-QColor centreColour(const QString &path);
 
 } // namespace SeriesFixtures

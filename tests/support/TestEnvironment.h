@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScriptedPrompts.h"
+
 #include <QString>
 
 // Every test run gets a private root folder with its own XDG_CONFIG_HOME,
@@ -9,33 +11,24 @@ class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
-    TestEnvironment(const TestEnvironment &) = delete;
-    TestEnvironment &operator=(const TestEnvironment &) = delete;
 
-    // The run's root folder (no trailing "/").
-    static QString root();
+    static QString root(); // the run's root folder (no trailing "/")
     // A fresh, empty folder under the root for one test's fixtures.
     static QString freshFolder(const QString &name);
-    // Where the settings file of the program lies in this run.
-    static QString settingsFile();
-
-private:
-    QString m_root;
+    static QString settingsFile(); // the program's settings file in this run
 };
 
-// Answers every message and input box from a script unless a test installs
-// its own, so no test can ever wait on a modal box.
-void installQuietPrompts();
-
-// QTEST_MAIN with the private environment in place first.
-#define PAGORA_TEST_MAIN(TestObject)                                                  \
-    int main(int argc, char **argv)                                                   \
-    {                                                                                 \
-        TestEnvironment environment;                                                  \
-        QApplication app(argc, argv);                                                 \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                      \
-        installQuietPrompts();                                                        \
-        TestObject tc;                                                                \
-        QTEST_SET_MAIN_SOURCE_PATH                                                    \
-        return QTest::qExec(&tc, argc, argv);                                         \
+// QTEST_MAIN with the private environment in place first, and every message
+// and input box answered from a script unless a test installs its own, so no
+// test can ever wait on a modal box.
+#define PAGORA_TEST_MAIN(TestObject)                                                               \
+    int main(int argc, char **argv)                                                                \
+    {                                                                                              \
+        TestEnvironment environment;                                                               \
+        QApplication app(argc, argv);                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        ScriptedPrompts::install();                                                                \
+        TestObject tc;                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                      \
     }

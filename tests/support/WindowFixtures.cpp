@@ -22,14 +22,12 @@ std::unique_ptr<frmMain> firstRunWindow()
 
 void openSeries(frmMain &w, const QString &folder, const QString &chapter)
 {
-    w.OpenFolderAfterStartup(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'));
-    if (chapter.isEmpty())
-        return;
+    w.OpenFolderAfterStartup(folder.endsWith('/') ? folder : folder + '/');
     auto *chapters = control<QComboBox>(w, "cboChapters");
-    const int index = chapters->findText(chapter);
-    if (index < 0)
+    if (!chapter.isEmpty() && chapters->findText(chapter) < 0)
         qFatal("no chapter %s", qPrintable(chapter));
-    chapters->setCurrentIndex(index);
+    if (!chapter.isEmpty())
+        chapters->setCurrentIndex(chapters->findText(chapter));
 }
 
 void goToPage(frmMain &w, int page)

@@ -15,17 +15,8 @@ std::unique_ptr<frmMain> firstRunWindow();
 // chooses `chapter` by its text ("" keeps the chapter the folder opened at).
 void openSeries(frmMain &w, const QString &folder, const QString &chapter = {});
 
-// The window's control of that object name; the test fails without it.
-template <typename Control> Control *control(const frmMain &w, const char *name)
-{
-    auto *found = w.findChild<Control *>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
-// The same for a dialog's control.
-template <typename Control> Control *control(const QWidget &w, const char *name)
+// The control of that object name in the window or a dialog; the test fails without it.
+template <typename Control> Control *control(const QObject &w, const char *name)
 {
     auto *found = w.findChild<Control *>(QLatin1String(name));
     if (!found)

@@ -13,37 +13,30 @@ struct Member {
     QByteArray name; // stored exactly as given: "../x.jpg" and "/abs.jpg" too
     QByteArray content;
     Kind kind = Kind::File;
-    quint16 encryption = 0; // a ZIP_EM_* method; 0 = none
+    quint16 encryption = 0; // ZIP_EM_TRAD_PKWARE, ZIP_EM_AES_256; 0 = none
     QByteArray password;
 };
 
-// The content a plain member gets unless told otherwise: distinct per name
-// and long enough to be deflated.
+// A plain member's content unless told: distinct per name, long enough to deflate.
 QByteArray pageBytes(const QByteArray &name);
 
 Member file(const QByteArray &name);
 Member file(const QByteArray &name, const QByteArray &content);
 Member folder(const QByteArray &name); // a folder entry, name ending in "/"
-// A Unix symbolic link (mode S_IFLNK in the external attributes) to target.
-Member symlink(const QByteArray &name, const QByteArray &target);
-// method: ZIP_EM_TRAD_PKWARE or ZIP_EM_AES_256.
+Member symlink(const QByteArray &name, const QByteArray &target); // a Unix symbolic link
 Member encrypted(const QByteArray &name, quint16 method, const QByteArray &password);
-
 // Plain members with their pageBytes, folder entries for names ending in "/".
 QList<Member> members(const QList<QByteArray> &names);
 
-// Writes the members in this order; no members gives an empty archive (only
-// its end record). False, with a warning, when anything fails.
+// Writes the members in order (none: only an end record); false with a warning on failure.
 bool write(const QString &path, const QList<Member> &members);
 bool writeBytes(const QString &path, const QByteArray &bytes);
-// Makes a member declare another uncompressed size, in its local header and
-// its central directory entry alike.
+// A member that declares another uncompressed size, or has garbled data. Its
+// name must not occur in the data of members before it.
 bool setDeclaredSize(const QString &path, const QByteArray &name, quint32 size);
-// Garbles the middle of a member's stored data.
 bool damageData(const QString &path, const QByteArray &name);
-// A password other than `right` that traditional encryption's one check byte
-// lets through when the member is opened; it then fails while being read.
-// Empty when none was found.
+// A password but `right` that passes the one check byte of traditional
+// encryption on opening, so the member fails while being read; or empty.
 QByteArray passwordPassingCheck(const QString &path, const QByteArray &name,
                                 const QByteArray &right);
 
