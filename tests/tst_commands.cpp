@@ -22,7 +22,12 @@ struct KeySpy : QObject {
 
 // Before: "chapter page [fit]", the bars' values (Max 100, steps 5 and 20). After: "chapter page
 // zoom h,v" (M for Max), and whether the key went on to the focused control.
-struct Press { const char *focus, *keys, *before; QPoint bars; const char *after; bool passedOn; };
+struct Press {
+    const char *focus, *keys, *before;
+    QPoint bars;
+    const char *after;
+    bool passedOn;
+};
 Q_DECLARE_METATYPE(Press)
 
 class TestCommands : public QObject {
@@ -119,11 +124,19 @@ private slots:
         auto *vs = c<QScrollBar>("vsImage");
         QWidget *image = c("Image1");
         vs->setMaximum(3000);
-        struct Stroke { Qt::MouseButton button; int start; QList<int> moves; int end; };
+        struct Stroke {
+            Qt::MouseButton button;
+            int start;
+            QList<int> moves;
+            int end;
+        };
         const auto left = Qt::LeftButton;
-        for (const Stroke &d : {Stroke{left, 0, {-20}, 300}, {Qt::MiddleButton, 0, {-20}, 300},
-                                {Qt::RightButton, 0, {-20}, 0}, {left, 0, {20}, 0},
-                                {left, 2895, {-20, -10}, 3000}, {left, 2895, {-20, 0}, 2895}}) {
+        for (const Stroke &d : {Stroke{left, 0, {-20}, 300},
+                                {Qt::MiddleButton, 0, {-20}, 300},
+                                {Qt::RightButton, 0, {-20}, 0},
+                                {left, 0, {20}, 0},
+                                {left, 2895, {-20, -10}, 3000},
+                                {left, 2895, {-20, 0}, 2895}}) {
             const auto at = [image](int dy) { return QPoint(40, 40 + dy) - image->pos(); };
             vs->setValue(d.start);
             QTest::mousePress(image, d.button, {}, at(0));
@@ -142,14 +155,20 @@ private slots:
         open("Ch1 1");
         auto *menu = c<QMenu>("RCMenu");
         for (auto [name, after] : {std::pair{"cmdNavigate(3)", "Ch1 3 1 01101101"},
-                 {"cmdNavigate(1)", "Ch1 2 1 11101101"}, {"cmdNavigate(0)", "Ch1 1 1 10101101"},
-                 {"cmdNavigate(2)", "Ch1 2 1 11101101"}, {"rcmnuNextPage", "Ch1 3 1 01101101"},
-                 {"rcmnuNextPage", "Ch1 3 1 01101101"}, 
-                 {"rcmnuPreviousChapter", "Ch1 3 1 01101101"},
-                 {"rcmnuNextChapter", "Ch2 1 1 10111101"}, {"rcmnuZoomIn", "Ch2 1 1.2 10111111"},
-                 {"rcmnuZoomOut", "Ch2 1 0.96 10111111"}, {"rcmnuFitToWindow", "Ch2 1 1 10110001"},
-                 {"rcmnuFitToWindow", "Ch2 1 1 10111101"}, {"rcmnuNextChapter", "Ch3 1 1 00011101"},
-                 {"rcmnuZoomIn", "Ch3 1 1.2 00011111"}, {"rcmnuNoZoom", "Ch3 1 1 00011101"}}) {
+                                   {"cmdNavigate(1)", "Ch1 2 1 11101101"},
+                                   {"cmdNavigate(0)", "Ch1 1 1 10101101"},
+                                   {"cmdNavigate(2)", "Ch1 2 1 11101101"},
+                                   {"rcmnuNextPage", "Ch1 3 1 01101101"},
+                                   {"rcmnuNextPage", "Ch1 3 1 01101101"},
+                                   {"rcmnuPreviousChapter", "Ch1 3 1 01101101"},
+                                   {"rcmnuNextChapter", "Ch2 1 1 10111101"},
+                                   {"rcmnuZoomIn", "Ch2 1 1.2 10111111"},
+                                   {"rcmnuZoomOut", "Ch2 1 0.96 10111111"},
+                                   {"rcmnuFitToWindow", "Ch2 1 1 10110001"},
+                                   {"rcmnuFitToWindow", "Ch2 1 1 10111101"},
+                                   {"rcmnuNextChapter", "Ch3 1 1 00011101"},
+                                   {"rcmnuZoomIn", "Ch3 1 1.2 00011111"},
+                                   {"rcmnuNoZoom", "Ch3 1 1 00011101"}}) {
             if (auto *button = w->findChild<QPushButton *>(name))
                 QTest::mouseClick(button, Qt::LeftButton);
             else

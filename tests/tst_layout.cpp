@@ -11,10 +11,19 @@
 using WindowFixtures::control;
 
 // The window at load, 8430 x 7155 twips, and its controls as designed.
-static const WindowLayout::Design design{8430, 7155, {60, 900}, {60, 6855, 8055, 255},
-    {8100, 900, 255, 5955}, {60, 60, 8295, 795}, {120, 360, 3495, 315}, {2880, 60, 735, 255},
-    {3720, 360, 2595, 315}, {3720, 180, 675, 195}, {4950, 60, 1335, 195},
-    {6420, 270, 435, 375}, {6420, 60, 1515, 195}};
+static const WindowLayout::Design design{8430,
+                                         7155,
+                                         {60, 900},
+                                         {60, 6855, 8055, 255},
+                                         {8100, 900, 255, 5955},
+                                         {60, 60, 8295, 795},
+                                         {120, 360, 3495, 315},
+                                         {2880, 60, 735, 255},
+                                         {3720, 360, 2595, 315},
+                                         {3720, 180, 675, 195},
+                                         {4950, 60, 1335, 195},
+                                         {6420, 270, 435, 375},
+                                         {6420, 60, 1515, 195}};
 
 class TestLayout : public QObject {
     Q_OBJECT
@@ -33,11 +42,13 @@ private slots:
         };
         const QList<int> asLoaded{8295, 3495, 3720, 2595, 2880, 3720, 4980, 6420, 6840, 7680, 6420};
         row("at load", {8430, 7155}, true, QList{8040, 5955, 6855, 8055, 8100, 5955} + asLoaded);
-        row("wider and taller", {9030, 7605}, true, {8640, 6405, 7305, 8655, 8700, 6405,
-            8895, 3795, 4020, 2895, 3180, 4020, 5580, 7020, 7440, 8280, 7020});
+        row("wider and taller", {9030, 7605}, true,
+            {8640, 6405, 7305, 8655, 8700, 6405, 8895, 3795, 4020, 2895, 3180, 4020, 5580, 7020,
+             7440, 8280, 7020});
         // Half a pixel to each list, rounded half to even: 248.5 px -> 248, 173.5 -> 174.
-        row("a pixel wider", {8445, 7155}, true, {8055, 5955, 6855, 8070, 8115, 5955,
-            8310, 3510, 3720, 2610, 2895, 3720, 4995, 6435, 6855, 7695, 6435});
+        row("a pixel wider", {8445, 7155}, true,
+            {8055, 5955, 6855, 8070, 8115, 5955, 8310, 3510, 3720, 2610, 2895, 3720, 4995, 6435,
+             6855, 7695, 6435});
         row("very small: sizes the window refuses", {330, 1155}, true,
             QList{-60, -45, 855, -45, 0, -45} + asLoaded);
         row("no bars", {8430, 7155}, false, QList{8295, 6210, 6855, 8310, 8100, 6210} + asLoaded);
@@ -46,14 +57,15 @@ private slots:
     {
         QFETCH(QSize, window);
         QFETCH(bool, barsShown);
-        const auto l =
-            WindowLayout::arrange(design, window.width(), window.height(), {barsShown, barsShown});
+        const auto l = WindowLayout::arrange(design, window.width(), window.height(),
+                                             {barsShown, barsShown});
         QTEST((QList{l.viewport.width(), l.viewport.height(), l.horizontalBar.top(),
                      l.horizontalBar.width(), l.verticalBar.left(), l.verticalBar.height(),
                      l.panel.width(), l.folderList.width(), l.chapterList.left(),
                      l.chapterList.width(), l.browse.left(), l.chapterLabel.left(),
                      l.fitToWindow.left(), l.pageButtons[0].left(), l.pageButtons[1].left(),
-                     l.pageButtons[3].left(), l.pageLabel.left()}), "layout");
+                     l.pageButtons[3].left(), l.pageLabel.left()}),
+              "layout");
     }
 
     // Narrower and back a pixel at a time, minimised and restored: the controls end where the
@@ -79,7 +91,9 @@ private slots:
             return QRect(control<QWidget>(*w, n)->pos() * 15, control<QWidget>(*w, n)->size() * 15);
         };
         QCOMPARE((QList{at("PicImage"), at("hsImage"), at("vsImage"), at("cboChapters")}),
-                 (QList<QRect>{{60, 900, 8055, 5955}, {60, 6855, 8070, 255}, {8115, 900, 255, 5955},
+                 (QList<QRect>{{60, 900, 8055, 5955},
+                               {60, 6855, 8070, 255},
+                               {8115, 900, 255, 5955},
                                {3720, 360, 2610, 315}}));
         QCOMPARE(at("Image1").size(), QSize(9000, 13500)); // the page's natural size
     }
