@@ -148,37 +148,40 @@ private slots:
         }
     }
 
-    // The buttons and the entries one after the other: the state after each, and the pop-up's
-    // entries enabled (next/previous page, next/previous chapter, zoom in, out, none, fit).
+    // The buttons and the entries one after the other: the state after each, the pop-up's
+    // entries enabled (next/previous page, next/previous chapter, zoom in, out, none, fit) and
+    // Fit To Window's marks.
     void buttonsAndEntries()
     {
         open("Ch1 1");
         auto *menu = c<QMenu>("RCMenu");
-        for (auto [name, after] : {std::pair{"cmdNavigate(3)", "Ch1 3 1 01101101"},
-                                   {"cmdNavigate(1)", "Ch1 2 1 11101101"},
-                                   {"cmdNavigate(0)", "Ch1 1 1 10101101"},
-                                   {"cmdNavigate(2)", "Ch1 2 1 11101101"},
-                                   {"rcmnuNextPage", "Ch1 3 1 01101101"},
-                                   {"rcmnuNextPage", "Ch1 3 1 01101101"},
-                                   {"rcmnuPreviousChapter", "Ch1 3 1 01101101"},
-                                   {"rcmnuNextChapter", "Ch2 1 1 10111101"},
-                                   {"rcmnuZoomIn", "Ch2 1 1.2 10111111"},
-                                   {"rcmnuZoomOut", "Ch2 1 0.96 10111111"},
-                                   {"rcmnuFitToWindow", "Ch2 1 1 10110001"},
-                                   {"rcmnuFitToWindow", "Ch2 1 1 10111101"},
-                                   {"rcmnuNextChapter", "Ch3 1 1 00011101"},
-                                   {"rcmnuZoomIn", "Ch3 1 1.2 00011111"},
-                                   {"rcmnuNoZoom", "Ch3 1 1 00011101"}}) {
+        for (const QString step :
+             {"cmdNavigate(3) Ch1 3 1 01101101 000", "cmdNavigate(1) Ch1 2 1 11101101 000",
+              "cmdNavigate(0) Ch1 1 1 10101101 000", "cmdNavigate(2) Ch1 2 1 11101101 000",
+              "rcmnuNextPage Ch1 3 1 01101101 000", "rcmnuNextPage Ch1 3 1 01101101 000",
+              "rcmnuPreviousChapter Ch1 3 1 01101101 000", "rcmnuNextChapter Ch2 1 1 10111101 000",
+              "rcmnuZoomIn Ch2 1 1.2 10111111 000", "rcmnuZoomOut Ch2 1 0.96 10111111 000",
+              "rcmnuFitToWindow Ch2 1 1 10110001 111", "rcmnuFitToWindow Ch2 1 1 10111101 000",
+              "rcmnuNextChapter Ch3 1 1 00011101 000", "rcmnuZoomIn Ch3 1 1.2 00011111 000",
+              "rcmnuNoZoom Ch3 1 1 00011101 000", "mnuFitToWindow Ch3 1 1 00010001 111",
+              "mnuFitToWindow Ch3 1 1 00011101 000"}) {
+            const QString name = step.section(' ', 0, 0), after = step.section(' ', 1);
             if (auto *button = w->findChild<QPushButton *>(name))
                 QTest::mouseClick(button, Qt::LeftButton);
             else
-                c<QAction>(name)->trigger();
+                c<QAction>(qPrintable(name))->trigger();
             QTest::mouseClick(c("Image1"), Qt::RightButton, {}, -c("Image1")->pos());
-            QString shown = QString(name) + ": " + state() + (menu->isVisible() ? " " : " hidden ");
+            QString shown = name + ": " + state() + (menu->isVisible() ? " " : " hidden ");
             for (QAction *a : menu->actions())
                 shown += a->isSeparator() ? "" : a->isEnabled() ? "1" : "0";
             menu->close();
-            QCOMPARE(shown, QString(name) + ": " + after);
+            // Fit To Window's three marks: the box, the View menu's entry, the pop-up's entry.
+            shown += ' ';
+            for (bool on : {c<QCheckBox>("chkFitToWindow")->isChecked(),
+                            c<QAction>("mnuFitToWindow")->isChecked(),
+                            c<QAction>("rcmnuFitToWindow")->isChecked()})
+                shown += on ? '1' : '0';
+            QCOMPARE(shown, name + ": " + after);
         }
         c<QAction>("mnuExit")->trigger();
         QVERIFY(!w->isVisible());
