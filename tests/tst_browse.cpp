@@ -75,6 +75,18 @@ private slots:
             QCOMPARE(shown(), key == Qt::Key_Return ? "shelf/Series/Beta/" : ""); // OK by default
         }
     }
+
+    // The mounts the volume list offers: "root type offered". Removable media under /run/media
+    // stay; pseudo file systems and system areas go.
+    void userVolumes()
+    {
+        for (const QString row :
+             {"/ ext4 1", "/home/ ext4 1", "/media/ana/USB vfat 1", "/run/media/ana/DISC iso9660 1",
+              "/run/media/ ext4 0", "/run/user/0 ext4 0", "/usr ext4 0", "/mnt/t tmpfs 0"}) {
+            const QStringList r = row.split(' ');
+            QCOMPARE(FolderTree::isUserVolume(r[0], r[1]), r[2] == "1");
+        }
+    }
 };
 
 PAGORA_TEST_MAIN(TestBrowse)
