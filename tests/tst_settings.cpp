@@ -39,7 +39,8 @@ private slots:
         SettingsStore run;
         QCOMPARE(run.read("General", "a", {}) + run.read("GENERAL", "lastPage", {}), "1, 2older");
         for (int i = 0; i < folders.size(); ++i) {
-            written << QPair(folders[i], values.section('|', i / 2, i / 2) + QString::number(i));
+            written << std::pair(folders[i],
+                                 values.section('|', i / 2, i / 2) + QString::number(i));
             run.write(Dirs, folders[i], written.last().second);
         }
         run.write("General", "value", values), run.write("General", "LASTPAGE", "new");
