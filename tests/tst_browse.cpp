@@ -57,8 +57,10 @@ private slots:
         auto *box = ScriptedPrompts::install();
         const char *series = "shelf/Series/: Beta beta Gamma, Shelf"; // no dot folder, both twins
         QCOMPARE(shown("shelfish"), "shelfish/:, File System");       // not on the volume "shelf/"
-        QCOMPARE(shown("shelf/Series/Gone/Deeper/"), series);         // the nearest ancestor there
-        for (const char *volume : {"Disc", "Vanished", "Shelf2"}) {   // box for the one not ready
+        const auto *prompt = control<QLabel>(*dialog, "Label1"); // the prompt wraps to show whole
+        QVERIFY(prompt->minimumSizeHint().width() <= prompt->width());
+        QCOMPARE(shown("shelf/Series/Gone/Deeper/"), series);       // the nearest ancestor there
+        for (const char *volume : {"Disc", "Vanished", "Shelf2"}) { // box for the one not ready
             control<QComboBox>(*dialog, "Drive1")->setCurrentText(volume);
             QCOMPARE(shown(), *volume == 'S' ? "shelf2/:, Shelf2" : series); // taken, not skipped
         }

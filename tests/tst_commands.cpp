@@ -91,6 +91,7 @@ private slots:
         row("pgup: the large step", {page, "PgUp", "Ch1 1", {0, 50}, "Ch1 1 1 0,30", false});
         row("right: the large step", {page, "Right", "Ch1 1", {50, 0}, "Ch1 1 1 70,0", false});
         row("right at Max", {page, "Right", "Ch1 1", {100, 0}, "Ch1 1 1 M,0", true});
+        row("left at 0", {page, "Left", "Ch1 1", {0, 0}, "Ch1 1 1 0,0", true});
         row("folder box keeps left", {box, "Left", "Ch1 1", {50, 0}, "Ch1 1 1 50,0", true});
         row("chapter list keeps down", {list, "Down", "Ch1 1", {0, 50}, "Ch2 1 1 M,0", true});
         row("chapter list keeps right", {list, "Right", "Ch2 1", {50, 0}, "Ch2 1 1 50,0", true});
