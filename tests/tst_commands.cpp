@@ -83,6 +83,7 @@ private slots:
         row("folder box: z", {box, "Z", "Ch1 1", {}, "Ch1 1 1 0,0", true});
         row("z with fit on", {page, "Shift+Z", "Ch1 1 fit", {}, "Ch1 1 1 0,0", true});
         row("folder box: a key of no command", {box, "A", "Ch1 1", {}, "Ch1 1 1 0,0", true});
+        row("folder box: a key of no code", {box, "/", "Ch1 1", {}, "Ch1 1 1 0,0", true});
         row("down: the small step", {page, "Down", "Ch1 1", {0, 90}, "Ch1 1 1 0,95", false});
         row("pgdn stops at Max", {page, "PgDown", "Ch1 1", {0, 90}, "Ch1 1 1 0,M", false});
         row("pgdn at Max", {page, "PgDown", "Ch1 1", {0, 100}, "Ch1 1 1 0,M", true});
