@@ -3,6 +3,7 @@
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "WindowFixtures.h"
+#include "dialogs/frmBrowse.h"
 #include "settings/SettingsStore.h"
 
 #include <QtTest>
@@ -106,6 +107,24 @@ private slots:
                 ? start({"ChapterDirectory", f.chopped(1), "LastChapter", p[0], "LastPage", p[1]})
                 : start({f, p[0]}, f);
             QCOMPARE(shown(), f + ' ' + p.last() + " of 4 [" + (p.size() == 3 ? f : "") + "]\n");
+        }
+    }
+
+    // Folders chosen in the browser, named without their final "/": each opens at its saved
+    // place, and one already in the folder list is picked there, not listed twice.
+    void browsedFolders()
+    {
+        const QString a = series("a"), b = series("b");
+        start({"ChapterDirectory", a, "LastChapter", "Ch002", "LastPage", "2", b, "Ch003^^ 4"});
+        for (const QString &folder : {b, a}) {
+            QTimer::singleShot(0, this, [folder] {
+                auto *dialog = qobject_cast<frmBrowse *>(QApplication::activeModalWidget());
+                control<DirListBox>(*dialog, "Dir1")->setPath(folder.chopped(1));
+                QTest::mouseClick(control<QPushButton>(*dialog, "cmdOk"), Qt::LeftButton);
+            });
+            QTest::mouseClick(control<QPushButton>(*w, "cmdBrowse"), Qt::LeftButton);
+            QCOMPARE(shown(), folder + (folder == a ? " Ch002 2 Page 2" : " Ch003 4 Page 4")
+                                  + " of 4 [" + a + ' ' + b + "]\n");
         }
     }
 
