@@ -83,6 +83,8 @@ private slots:
                                 s == 'Z' ? Qt::ShiftModifier : Qt::NoModifier);
         QCOMPARE(c("Image1")->size(), shown);
         QTEST(w->view().zoom, "zoom");
+        // Enlarged when drawn, never in memory: a zoomed-in page holds its natural pixels.
+        QCOMPARE(c<ImageControl>("Image1")->picture().size(), shown.boundedTo(natural));
         // A path with ".png" anywhere shows the PNG way: alpha dropped, else kept.
         const bool png = page.contains(".png", Qt::CaseInsensitive);
         QCOMPARE(std::pair(w->view().pngPage, c<ImageControl>("Image1")->picture().pixel(1, 1)),
