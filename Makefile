@@ -1,5 +1,5 @@
-# The entry points: `make run`, `make test`, `make bench` and `make format`. The work is in scripts/.
-.PHONY: run test bench build format clean
+# The entry points: `make run`, `make test`, `make bench`, `make format` and `make package`. The work is in scripts/
+.PHONY: run test bench build format package clean
 
 run:
 	bash scripts/run
@@ -16,6 +16,9 @@ build:
 
 format:
 	bash scripts/format
+
+package:
+	bash scripts/package
 
 clean:
 	rm -rf build
