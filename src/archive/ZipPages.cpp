@@ -1,5 +1,6 @@
 #include "archive/ZipPages.h"
 
+#include "archive/ChapterArchive.h"
 #include "archive/modUnZip.h"
 #include "catalogue/NameOrder.h"
 #include "platform/FileSystem.h"
@@ -78,6 +79,18 @@ QStringList zipPageNames(const QString &listText)
 QStringList listZipPages(const QString &archivePath)
 {
     using namespace modUnZip;
+    if (!ChapterArchive::isZipKind(archivePath)) {
+        // The same names a zip listing would keep, in the same order.
+        const std::unique_ptr<ChapterArchive> archive = ChapterArchive::forPath(archivePath);
+        QString listText;
+        if (archive->open(archivePath)) {
+            for (const QString &name : archive->memberNames())
+                listText += name + QLatin1Char('\t');
+        }
+        if (!archive->errorText().isEmpty())
+            say(archive->errorText());
+        return zipPageNames(listText);
+    }
     ZipListText.clear();
     ZipCommentFlag = 0;
     ZipListFlag = 1;
@@ -99,15 +112,12 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
             *message = text;
         return std::nullopt;
     };
-    ZipArchive archive;
-    if (!archive.open(archivePath))
-        return failed(archive.errorText());
-    const qint64 index = archive.indexOf(memberName);
-    if (index < 0)
-        return failed(QStringLiteral("caution: no member matches %1").arg(memberName));
-    std::optional<QByteArray> bytes = archive.read(index, ask, sizeLimit);
+    const std::unique_ptr<ChapterArchive> archive = ChapterArchive::forPath(archivePath);
+    if (!archive->open(archivePath))
+        return failed(archive->errorText());
+    std::optional<QByteArray> bytes = archive->read(memberName, ask, sizeLimit);
     if (!bytes)
-        return failed(archive.errorText());
+        return failed(archive->errorText());
     return bytes;
 }
 

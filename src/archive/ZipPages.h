@@ -13,17 +13,21 @@ class FileSystem;
 // The page lists and page extraction of archive chapters, on modUnZip. The
 // main window's BuildZipPageList and ExtractZipPage are thin wrappers.
 
+// Every function here takes any archive chapter: a zip one (".zip", ".cbz")
+// through modUnZip and ZipArchive, a RAR or 7z one through ChapterArchive.
+
 // The pages among a listing's names (each followed by a TAB): names with a
 // "." that are not folder entries, at most 32,767 (the first met), in name
 // order.
 QStringList zipPageNames(const QString &listText);
 
-// Lists the archive through modUnZip and returns its pages; an archive that
-// can't be read has none (its message is then in modUnZip::ZipMessageText).
+// Lists the archive (a zip one through modUnZip) and returns its pages; an
+// archive that can't be read has none (its message is then in
+// modUnZip::ZipMessageText).
 QStringList listZipPages(const QString &archivePath);
 
 // Reads the member stored under exactly memberName into memory for
-// decoding. An encrypted member whose password is not yet known asks `ask`;
+// decoding. An encrypted zip member whose password is not yet known asks `ask`;
 // with a null one it fails without asking anybody, so a worker thread may
 // call this (it opens its own archive and touches no shared state but the
 // remembered passwords). On failure *message, when given, gets the line the
