@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "archive/ChapterArchive.h"
 #include "catalogue/ChapterCatalogue.h"
 #include "catalogue/PageList.h"
 #include "imaging/PageImages.h"
@@ -27,12 +28,14 @@ void frmMain::GetChapterNames(const QString &FolderPath)
 
 QStringList frmMain::chapterEntriesOf(const QString &FolderPath)
 {
-
     QStringList archives;
     DirectorySearch search;
-    for (QString name = search.first(FolderPath + QStringLiteral("*.zip")); !name.isEmpty();
-         name = search.next())
-        archives.append(name);
+    // One pass over the folder, however many kinds of archive there are.
+    for (QString name = search.first(FolderPath + QStringLiteral("*")); !name.isEmpty();
+         name = search.next()) {
+        if (isChapterArchiveName(name))
+            archives.append(name);
+    }
 
     QStringList subFolders;
     for (const FsFolder &folder : fileSys().getFolder(FolderPath).subFolders())

@@ -11,6 +11,7 @@ namespace {
 const char kUsage[] = "Usage: pagora-viewer [OPTION] [FOLDER]\n"
                       "Read a comic series: a folder whose chapters are sub-folders or .zip\n"
                       "archives of page images.\n"
+                      "Chapters may also be .cbz, .cbr, .cb7, .rar or .7z archives.\n"
                       "\n"
                       "With FOLDER, the reader starts as usual and then opens FOLDER as if it\n"
                       "had been typed into the folder box, at the position saved for it.\n"
