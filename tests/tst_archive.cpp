@@ -1,5 +1,7 @@
 // The archive layer on its own: the page list of an archive and the page file left
-// in the run folder. What a reader sees of bad archives and passwords is in tst_badinput.
+// in the run folder, for zip chapters and for the RAR and 7z ones read through libarchive. What a
+// reader sees of bad archives and passwords is in tst_badinput.
+#include "ArchiveFixtures.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "ZipFixtures.h"
@@ -10,6 +12,7 @@
 #include <QtTest>
 
 namespace zf = ZipFixtures;
+namespace af = ArchiveFixtures;
 using Names = QByteArrayList; // members of an archive
 using Files = QStringList;    // pages, or entries of a folder
 using modUnZip::ZipMessageText;
@@ -93,6 +96,67 @@ private slots:
         QCOMPARE(bytes, ext.isEmpty() ? QByteArray() : zf::pageBytes(member.toUtf8()));
         QCOMPARE(SeriesFixtures::fileContent(runFolder + "TempImage." + ext), bytes);
         QCOMPARE(ZipMessageText.isEmpty(), !ext.isEmpty());
+    }
+
+    // RAR and 7z chapters keep the pages a zip of the same members would
+    // keep, each read whole; a link is no page, whatever its name says; and
+    // however a page is named, only the page file is written, in the run folder.
+    void otherKindsReadLikeZip_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"Ch.cbr", "Ch.RAR", "Ch.cb7", "Ch.7Z"})
+            QTest::newRow(name) << name;
+    }
+
+    void otherKindsReadLikeZip()
+    {
+        QFETCH(QString, name);
+        const QString path = QFileInfo(archive).path() + '/' + name;
+        QList<zf::Member> members = zf::members({"b.jpg", "A.JPG", "Vol.1/", "Vol.1/c.jpg", "ab"});
+        members << zf::symlink("link.jpg", "b.jpg") << zf::file("../x.jpg");
+        QVERIFY(name.contains('7') ? af::write7z(path, members) : af::writeRar(path, members));
+        const Files pages{"../x.jpg", "A.JPG", "b.jpg", "Vol.1/c.jpg"};
+        QCOMPARE(listZipPages(path), pages);
+        for (const QString &page : pages)
+            QCOMPARE(readZipPage(path, page), zf::pageBytes(page.toUtf8()));
+        QString message;
+        QVERIFY(!readZipPage(path, "link.jpg", {}, &message));
+        QVERIFY2(message.contains("symbolic link"), qPrintable(message));
+        QCOMPARE(extractZipPage(fs, path, "../x.jpg", runFolder), "jpg");
+        QCOMPARE(SeriesFixtures::folderEntries(runFolder), Files{"TempImage.jpg"});
+        QVERIFY(!QFile::exists(runFolder + "../x.jpg") && ZipMessageText.isEmpty());
+    }
+
+    void otherKindsRefuse_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("member");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<QString>("reason"); // in the archive message's line; none: read
+        const QString garbage = TestEnvironment::freshFolder("refused") + "/garbage.cbr",
+                      cut = QFileInfo(garbage).path() + "/cut.cbr",
+                      seven = QFileInfo(garbage).path() + "/Ch.cb7";
+        const qint64 cap = ZipArchive::MemberSizeLimit, size = zf::pageBytes("a.jpg").size();
+        QVERIFY(zf::writeBytes(garbage, "not really an archive")
+                && af::writeRar(cut, zf::members({"a.jpg"}))
+                && zf::writeBytes(cut, SeriesFixtures::fileContent(cut).chopped(100))
+                && af::write7z(seven, zf::members({"a.jpg"})));
+        QTest::newRow("garbage") << garbage << "a.jpg" << cap << "Unrecognized archive format";
+        QTest::newRow("cut short") << cut << "a.jpg" << cap << "Truncated";
+        QTest::newRow("over the limit") << seven << "a.jpg" << size - 1 << "too large";
+        QTest::newRow("at the limit") << seven << "a.jpg" << size << "";
+        QTest::newRow("no such member") << seven << "A.jpg" << cap << "no member matches A.jpg";
+    }
+
+    void otherKindsRefuse()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, member);
+        QFETCH(qint64, limit);
+        QFETCH(QString, reason);
+        QString message;
+        QCOMPARE(bool(readZipPage(path, member, {}, &message, limit)), reason.isEmpty());
+        QVERIFY2(message.contains(reason), qPrintable(message));
     }
 };
 

@@ -1,4 +1,5 @@
 // The chapter list of a series folder on the window, and what choosing a chapter shows.
+#include "ArchiveFixtures.h"
 #include "ScriptedPrompts.h"
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
@@ -58,6 +59,53 @@ private slots:
 
         // The kind follows each choice: a folder is a folder whatever its name.
         QVERIFY(choose("ch2.Zip").zipChapter && !choose("folder.zip").zipChapter);
+    }
+
+    // Every kind of chapter in one series, in the name order, read page by
+    // page (p1 red, p2 blue); an archive no library reads says why, and
+    // reading goes on.
+    void archiveKindsReadPageByPage()
+    {
+        const QString series = TestEnvironment::freshFolder(QStringLiteral("kinds"));
+        makeFolderChapter(series, "Ch1", {"p1.jpg"});
+        const QList<ZipFixtures::Member> pages{
+            ZipFixtures::file("p2.jpg", solidJpeg(QSize(80, 120), Qt::blue)),
+            ZipFixtures::file("p1.jpg", solidJpeg(QSize(80, 120), Qt::red))};
+        QVERIFY(ZipFixtures::write(series + "/Ch2.zip", pages)
+                && ZipFixtures::write(series + "/Ch3.CBZ", pages)
+                && ArchiveFixtures::writeRar(series + "/Ch4.cbr", pages)
+                && ArchiveFixtures::write7z(series + "/Ch5.cb7", pages)
+                && ArchiveFixtures::write7z(series + "/.hidden.cb7", pages));
+        writeBytes(series + "/Ch6.cbr", "not really an archive");
+        auto *prompts = ScriptedPrompts::install();
+        const auto w = WindowFixtures::firstRunWindow();
+        WindowFixtures::openSeries(*w, series);
+        auto *chapters = control<QComboBox>(*w, "cboChapters");
+        const auto *image = control<ImageControl>(*w, "Image1");
+        QStringList listed;
+        for (int i = 0; i < chapters->count(); ++i)
+            listed << chapters->itemText(i);
+        QCOMPARE(listed,
+                 (QStringList{"Ch1", "Ch2.zip", "Ch3.CBZ", "Ch4.cbr", "Ch5.cb7", "Ch6.cbr"}));
+
+        for (int chapter = 1; chapter <= 4; ++chapter) {
+            chapters->setCurrentIndex(chapter);
+            for (const int page : {2, 1}) {
+                WindowFixtures::goToPage(*w, page);
+                QCOMPARE(std::tuple(w->view().page, w->view().pageCount, w->view().zipChapter),
+                         std::tuple(qint16(page), qint16(2), true));
+                QCOMPARE(image->picture().pixelColor(10, 10).blue() > 128, page == 2);
+            }
+        }
+        QVERIFY(prompts->shown.isEmpty());
+        chapters->setCurrentIndex(5);
+        const QString box = prompts->shown.value(0).message.text;
+        QVERIFY2(box.startsWith("Unable to read the image zip archive: " + series + "/Ch6.cbr")
+                     && box.contains("Zip Information: \r\n")
+                     && box.contains("Unrecognized archive format"),
+                 qPrintable(box));
+        chapters->setCurrentIndex(3);
+        QVERIFY(w->view().page == 1 && !image->picture().isNull());
     }
 };
 
