@@ -82,6 +82,7 @@ bool LibarchiveChapter::open(const QString &path)
 
 QStringList LibarchiveChapter::memberNames()
 {
+    m_errorText.clear();
     QStringList names;
     const Reader reader = start();
     if (!reader)
@@ -92,7 +93,7 @@ QStringList LibarchiveChapter::memberNames()
         if (status == ARCHIVE_EOF)
             break;
         if (status < ARCHIVE_WARN) {
-            fail(QStringLiteral("%1: damaged archive (%2)").arg(m_path, reasonOf(reader.get())));
+            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
             break;
         }
         const QString name = nameOf(entry);
@@ -122,7 +123,7 @@ std::optional<QByteArray> LibarchiveChapter::read(const QString &memberName,
             return std::nullopt;
         }
         if (status < ARCHIVE_WARN) {
-            fail(QStringLiteral("%1: damaged archive (%2)").arg(m_path, reasonOf(reader.get())));
+            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
             return std::nullopt;
         }
         if (nameOf(entry) == memberName) {
@@ -147,7 +148,8 @@ std::optional<QByteArray> LibarchiveChapter::read(const QString &memberName,
         return std::nullopt;
     }
     QByteArray bytes;
-    bytes.reserve(qsizetype(qMin(sizeKnown ? declared : InitialBuffer, InitialBuffer)));
+    bytes.reserve(
+        qsizetype(qBound<qint64>(0, sizeKnown ? declared : InitialBuffer, InitialBuffer)));
     QByteArray chunk(ChunkSize, Qt::Uninitialized);
     for (;;) {
         const la_ssize_t got = archive_read_data(reader.get(), chunk.data(), size_t(chunk.size()));
