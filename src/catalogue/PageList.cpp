@@ -9,7 +9,8 @@ bool isFolderPageName(const QString &fileName)
 {
     const QString tail = fileName.right(4).toUpper();
     return tail == QLatin1String(".BMP") || tail == QLatin1String(".JPG")
-           || tail == QLatin1String(".GIF") || tail == QLatin1String(".PNG");
+           || tail == QLatin1String(".GIF") || tail == QLatin1String(".PNG")
+           || fileName.endsWith(QLatin1String(".WEBP"), Qt::CaseInsensitive);
 }
 
 QStringList folderPageNames(const QStringList &fileNames)
