@@ -188,6 +188,86 @@ private slots:
         c<QAction>("mnuExit")->trigger();
         QVERIFY(!w->isVisible());
     }
+
+    // Wheel turns over the page (angleDelta each; "S" Shift held) from the bars at 50,50 (Max
+    // 100, steps 5 and 20), shown or not: the bars after, as the keys move them; the page stays.
+    void wheelScrollsThePage_data()
+    {
+        QTest::addColumn<QList<QPoint>>("turns");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char *tag, QList<QPoint> turns, const char *before,
+                            const char *after) { QTest::newRow(tag) << turns << before << after; };
+        const QPoint down(0, -120);
+        row("a notch down: the small step", {down}, "", "50,55");
+        row("two notches up", {-down * 2}, "", "50,40");
+        row("parts add up to a notch", {down / 3, down / 3, down / 3}, "", "50,55");
+        row("stops at Max", {down * 20}, "", "50,M");
+        row("shift: sideways, the large step", {down}, "S", "70,50");
+        row("a tilt: sideways", {QPoint(240, 0)}, "", "10,50");
+        row("no bar shown: nothing", {down, QPoint(-120, 0)}, "fit", "50,50");
+    }
+    void wheelScrollsThePage()
+    {
+        QFETCH(QList<QPoint>, turns);
+        QFETCH(QString, before);
+        open("Ch1 2" + QString(before == "fit" ? " fit" : ""));
+        auto *hs = c<QScrollBar>("hsImage"), *vs = c<QScrollBar>("vsImage");
+        for (QScrollBar *bar : {hs, vs})
+            bar->setMaximum(100), bar->setSingleStep(5), bar->setPageStep(20), bar->setValue(50);
+        const auto shift = before == "S" ? Qt::ShiftModifier : Qt::NoModifier;
+        for (const QPoint turn : turns) {
+            QWheelEvent wheel({9, 9}, c("Image1")->mapToGlobal(QPointF(9, 9)), {}, turn, {}, shift,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(c("Image1"), &wheel);
+        }
+        const auto at = [](QScrollBar *b) {
+            return b->value() == b->maximum() ? QString("M") : QString::number(b->value());
+        };
+        QTEST(at(hs) + ',' + at(vs), "after");
+        QCOMPARE(state(), "Ch1 2 1");
+    }
+
+    // F11, the View menu's entry and Esc: in and out of full screen, the entry's mark showing
+    // it, the page kept, the controls laid out as for an ordinary resize to the same size, and
+    // the window back as it was, maximised too. Esc out of full screen is passed on.
+    void fullScreenComesAndGoes()
+    {
+        open("Ch1 2");
+        auto *entry = c<QAction>("mnuFullScreen");
+        const auto layout = [this] {
+            QMap<QString, QRect> at;
+            for (const QWidget *child : w->findChildren<QWidget *>())
+                at[child->objectName()] = child->geometry();
+            return at;
+        };
+        const auto key = [this](Qt::Key key) {
+            KeySpy spy(key);
+            QApplication::focusWidget()->installEventFilter(&spy);
+            QTest::keyClick(QApplication::focusWidget(), key);
+            return spy.presses > 0;
+        };
+        const QRect normal = w->geometry();
+        QVERIFY(key(Qt::Key_Escape) && !w->isFullScreen());
+        key(Qt::Key_F11);
+        QTRY_VERIFY(w->isFullScreen() && w->size() == w->screen()->size());
+        const QMap<QString, QRect> full = layout();
+        QVERIFY(entry->isChecked() && state() == "Ch1 2 1");
+        QVERIFY(!key(Qt::Key_Escape));
+        QTRY_VERIFY(!w->isFullScreen() && w->geometry() == normal && !entry->isChecked());
+        w->resize(w->screen()->size());
+        QTRY_COMPARE(layout(), full);
+        for (const bool maximised : {false, true}) {
+            maximised ? w->showMaximized() : w->showNormal();
+            QTRY_VERIFY(w->isMaximized() == maximised);
+            const QRect before = w->geometry();
+            entry->trigger();
+            QTRY_VERIFY(w->isFullScreen());
+            maximised ? entry->trigger() : void(key(Qt::Key_F11));
+            QTRY_VERIFY(!w->isFullScreen() && w->isMaximized() == maximised);
+            QTRY_COMPARE(w->geometry(), before);
+        }
+    }
 };
 
 PAGORA_TEST_MAIN(TestCommands)

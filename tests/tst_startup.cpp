@@ -3,6 +3,7 @@
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "WindowFixtures.h"
+#include "ZipFixtures.h"
 #include "dialogs/frmBrowse.h"
 #include "settings/SettingsStore.h"
 
@@ -190,6 +191,38 @@ private slots:
                 w->close();
                 QCOMPARE(stored(), shown().section(' ', 0, 2));
             }
+        }
+    }
+
+    // Dropped from a file manager on a control: a folder opens as typed, an archive at its
+    // chapter; what is no local folder or archive is refused and changes nothing.
+    void droppedFolders()
+    {
+        const QString a = series("a"), b = series("b"), history = " [" + a + ' ' + b + "]\n";
+        const QByteArray page = SeriesFixtures::solidJpeg({20, 20}, Qt::red);
+        QVERIFY(ZipFixtures::write(b + "Ch9.zip", {ZipFixtures::file("1.jpg", page)}));
+        const QString untouched = a + " Ch003 1 Page 1 of 4" + history;
+        for (const QString &row :
+             {"Image1 b|" + b + " Ch002 3 Page 3 of 4" + history,
+              "cboPagoraDir b/Ch9.zip|" + b + " Ch9.zip 1 Page 1 of 1" + history,
+              "Image1 b/Ch001|" + root + "b/Ch001/  1 " + history + invalid,
+              "Image1 missing|" + untouched, "Image1 b/Ch001/1.jpg|" + untouched,
+              "Image1 https://example.org/b/|" + untouched}) {
+            start({b, "Ch002^^ 3", "ChapterDirectory", a, "LastChapter", "Ch003"});
+            const QString path = row.section(' ', 1).section('|', 0, 0);
+            QWidget *target = row.startsWith("Image1")
+                                  ? control<QWidget>(*w, "Image1")
+                                  : control<QComboBox>(*w, "cboPagoraDir")->lineEdit();
+            QMimeData data;
+            data.setUrls({path.contains(':') ? QUrl(path) : QUrl::fromLocalFile(root + path)});
+            QDragEnterEvent enter({9, 9}, Qt::CopyAction | Qt::MoveAction, &data, {}, {});
+            QApplication::sendEvent(target, &enter);
+            QDropEvent drop({9, 9}, Qt::CopyAction | Qt::MoveAction, &data, {}, {});
+            if (enter.isAccepted())
+                QApplication::sendEvent(target, &drop);
+            QCOMPARE(enter.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction,
+                     row.section('|', 1) != untouched);
+            QCOMPARE(shown(), row.section('|', 1));
         }
     }
 };

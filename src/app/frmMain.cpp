@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 using WindowStyle::placed;
 
@@ -75,6 +76,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent)
     // piece of the page in the corner between the scroll bars.
     Picture2->hide();
     connectCommands();
+    // Folders and archive chapters dropped from a file manager.
+    setAcceptDrops(true);
 
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
@@ -199,6 +202,12 @@ void frmMain::createMenus()
     mnuZoomIn = menuEntry(mnuView, QStringLiteral("mnuZoomIn"), QStringLiteral("&Zoom In"));
     mnuZoomOut = menuEntry(mnuView, QStringLiteral("mnuZoomOut"), QStringLiteral("Zoom &Out"));
     mnuNoZoom = menuEntry(mnuView, QStringLiteral("mnuNoZoom"), QStringLiteral("&No Zoom"));
+    mnuViewBar2 = menuSeparator(mnuView, QStringLiteral("mnuViewBar2"));
+    // S: F, Z, O and N are taken in this menu.
+    mnuFullScreen = menuEntry(mnuView, QStringLiteral("mnuFullScreen"),
+                              QStringLiteral("Full &Screen"));
+    mnuFullScreen->setCheckable(true);
+    mnuFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -241,6 +250,15 @@ void frmMain::setTabOrder()
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Wheel
+        && (watched == PicImage || PicImage->isAncestorOf(qobject_cast<QWidget *>(watched)))) {
+        PicImage_Wheel(*static_cast<QWheelEvent *>(event));
+        event->accept();
+        return true;
+    }
+    if (watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == this
+        && previewDrag(event))
+        return true;
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return QMainWindow::eventFilter(watched, event);
     auto *widget = static_cast<QWidget *>(watched);
@@ -250,6 +268,12 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     if (widget->window() != this || widget != (focus ? focus : this))
         return QMainWindow::eventFilter(watched, event);
     auto *keyEvent = static_cast<QKeyEvent *>(event);
+    // Esc means nothing else here: it leaves full screen, and only then is
+    // it kept from the focused control.
+    if (keyEvent->key() == Qt::Key_Escape && isFullScreen()) {
+        leaveFullScreen();
+        return true;
+    }
     qint16 keyCode = virtualKeyCode(keyEvent->key());
     if (keyCode == 0)
         return false;

@@ -17,7 +17,9 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QMimeData;
 class QScrollBar;
+class QWheelEvent;
 class FileSystem;
 class FsFile;
 class FsFolder;
@@ -117,6 +119,8 @@ private:
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
     QAction *mnuNoZoom = nullptr;
+    QAction *mnuViewBar2 = nullptr;
+    QAction *mnuFullScreen = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelpBasic = nullptr;
     QAction *mnuHelpBar1 = nullptr;
@@ -181,6 +185,14 @@ private:
     void Image1_MouseMove(int Button, int Shift, float X, float Y);
     void Image1_MouseUp(int Button, int Shift, float X, float Y);
 
+    // Beyond the reading basics: the wheel over the page, full screen, and
+    // folders or archive chapters dropped on the window.
+    void PicImage_Wheel(const QWheelEvent &event);
+    void mnuFullScreen_Click();
+    void leaveFullScreen();
+    bool previewDrag(QEvent *event);
+    void openDroppedPath(const QString &path);
+
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.
     void ShowPage(qint16 &PageNumber);
     void ClearView();
@@ -239,6 +251,10 @@ private:
     // Counts the folder changes and emptied views, so a command can tell
     // that the folder box's validation changed what it was about to show.
     quint64 m_viewChanges = 0;
+
+    // Wheel turns short of a whole notch (120), kept for the next turn.
+    QPoint m_wheelRest;
+    bool m_maximisedBeforeFullScreen = false;
 
     std::unique_ptr<PrivateRunFolder> m_runFolder;
     QString m_folderAfterStartup;

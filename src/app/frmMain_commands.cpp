@@ -26,6 +26,7 @@ void frmMain::connectCommands()
     on(mnuZoomIn, &frmMain::mnuZoomIn_Click);
     on(mnuZoomOut, &frmMain::mnuZoomOut_Click);
     on(mnuNoZoom, &frmMain::mnuNoZoom_Click);
+    on(mnuFullScreen, &frmMain::mnuFullScreen_Click);
     on(mnuHelpBasic, &frmMain::mnuHelpBasic_Click);
     on(mnuHelpAbout, &frmMain::mnuHelpAbout_Click);
     on(rcmnuNextPage, &frmMain::rcmnuNextPage_Click);

@@ -1,5 +1,7 @@
 #include "app/frmMain.h"
 
+#include "archive/ChapterArchive.h"
+#include "catalogue/ChapterCatalogue.h"
 #include "dialogs/frmBrowse.h"
 #include "platform/FileSystem.h"
 #include "platform/PictureControls.h"
@@ -10,9 +12,30 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QSignalBlocker>
+#include <QUrl>
+
+namespace {
+
+// The folder or archive chapter a drag carries: its first address, when that
+// is a local folder or a file named as an archive chapter; else "".
+QString droppedPath(const QMimeData *data)
+{
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return {};
+    const QFileInfo info(urls.first().toLocalFile());
+    if (info.isDir() || isChapterArchiveName(info.fileName()))
+        return info.absoluteFilePath();
+    return {};
+}
+
+} // namespace
 
 void frmMain::selectFolderItem(int index)
 {
@@ -201,4 +224,46 @@ void frmMain::cmdBrowse_Click()
     }
     PagoraFolder = path;
     openChapterControls();
+}
+
+bool frmMain::previewDrag(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    // Every other drag goes to the control under the pointer as it always did.
+    auto *drag = static_cast<QDropEvent *>(event);
+    const QString path = droppedPath(drag->mimeData());
+    if (path.isEmpty())
+        return false;
+    // Only read, never moved: a source that offers nothing but a move is refused.
+    const Qt::DropActions offered = drag->possibleActions();
+    if (!(offered & (Qt::CopyAction | Qt::LinkAction)))
+        return false;
+    drag->setDropAction((offered & Qt::CopyAction) ? Qt::CopyAction : Qt::LinkAction);
+    drag->accept();
+    if (type == QEvent::Drop)
+        openDroppedPath(path);
+    return true;
+}
+
+void frmMain::openDroppedPath(const QString &path)
+{
+    const QFileInfo dropped(path);
+    const bool archive = !dropped.isDir();
+    QString folder = archive ? dropped.absolutePath() : dropped.absoluteFilePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    // As if typed into the folder box and left: the same checks, boxes,
+    // saved position and history.
+    cboPagoraDir->setEditText(folder);
+    cboPagoraDir_Validate();
+    if (!archive || PagoraFolder != folder || m_viewEmptied)
+        return;
+    // The archive's own chapter, unless it is the one open already.
+    const int item = cboChapters->findText(dropped.fileName(),
+                                           Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (item >= 0 && item != cboChapters->currentIndex()
+        && cboChapters->itemData(item).toInt() == ChapterCatalogue::ArchiveKind)
+        cboChapters->setCurrentIndex(item);
 }

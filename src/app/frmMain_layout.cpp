@@ -4,6 +4,7 @@
 #include "platform/PrivateRunFolder.h"
 #include "platform/Twips.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -117,9 +118,31 @@ void frmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
+    // Whoever changed it, F11, the menu or the window manager.
+    mnuFullScreen->setChecked(isFullScreen());
     // Minimising and restoring change no size, so no resize event reports
     // them; every other change of state arrives as a resize.
     const auto old = static_cast<QWindowStateChangeEvent *>(event)->oldState();
     if (isMinimized() || (old & Qt::WindowMinimized))
         Form_Resize();
+}
+
+void frmMain::mnuFullScreen_Click()
+{
+    if (isFullScreen()) {
+        leaveFullScreen();
+        return;
+    }
+    // The layout follows the new size as for any resize.
+    m_maximisedBeforeFullScreen = isMaximized();
+    showFullScreen();
+}
+
+void frmMain::leaveFullScreen()
+{
+    // The platform gives back the size and place from before.
+    if (m_maximisedBeforeFullScreen)
+        showMaximized();
+    else
+        showNormal();
 }

@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -46,6 +48,31 @@ void dragBar(QScrollBar *bar, qint32 delta)
     if (value + delta < 0)
         delta = -value;
     bar->setValue(value + delta);
+}
+
+// One notch of a wheel, in angleDelta units.
+constexpr int kNotch = 120;
+
+// The whole notches of a turn, counting what earlier turns left short of a
+// notch (fine-grained wheels and touchpads send parts); the rest is kept.
+// A turn back the other way starts afresh.
+int wholeNotches(int &rest, int turn)
+{
+    if ((rest < 0 && turn > 0) || (rest > 0 && turn < 0))
+        rest = 0;
+    rest += turn;
+    const int notches = rest / kNotch;
+    rest -= notches * kNotch;
+    return notches;
+}
+
+// Moves a shown bar by notches steps, within 0 to Max.
+void turnBar(QScrollBar *bar, bool shown, int notches, int step)
+{
+    if (!shown || notches == 0)
+        return;
+    bar->setValue(
+        int(std::clamp<qint64>(bar->value() + qint64(notches) * step, 0, bar->maximum())));
 }
 
 } // namespace
@@ -112,4 +139,19 @@ void frmMain::Image1_MouseUp(int Button, int, float, float)
     rcmnuPreviousPage->setEnabled(cmdNavigate[1]->isEnabled());
     rcmnuNoZoom->setEnabled(ZoomFactor != 1.0);
     RCMenu->popup(QCursor::pos());
+}
+
+void frmMain::PicImage_Wheel(const QWheelEvent &event)
+{
+    // Shift turns the wheel sideways; a tilting wheel goes sideways itself.
+    QPoint turn = event.angleDelta();
+    if (event.modifiers() & Qt::ShiftModifier)
+        turn = QPoint(turn.y() != 0 ? turn.y() : turn.x(), 0);
+    // A turn away from the reader (positive) goes up, or left, the page.
+    // A notch moves as far as an arrow key: the vertical bar's small step,
+    // the horizontal bar's large step, each a twentieth of the range.
+    turnBar(vsImage, vsImage->isVisibleTo(this), -wholeNotches(m_wheelRest.ry(), turn.y()),
+            vsImage->singleStep());
+    turnBar(hsImage, hsImage->isVisibleTo(this), -wholeNotches(m_wheelRest.rx(), turn.x()),
+            hsImage->pageStep());
 }

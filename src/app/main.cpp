@@ -16,6 +16,12 @@ const char kUsage[] = "Usage: pagora-viewer [OPTION] [FOLDER]\n"
                       "With FOLDER, the reader starts as usual and then opens FOLDER as if it\n"
                       "had been typed into the folder box, at the position saved for it.\n"
                       "\n"
+                      "Also:\n"
+                      "  WebP pages (.webp) are read in folder and archive chapters.\n"
+                      "  The mouse wheel scrolls the page; with Shift held, sideways.\n"
+                      "  F11 or View > Full Screen toggles full screen; Esc leaves it.\n"
+                      "  A folder or archive chapter dropped on the window opens it.\n"
+                      "\n"
                       "  --help       show this help and exit\n"
                       "  --version    show the version and exit\n";
 
