@@ -82,7 +82,7 @@ private slots:
         store.write(SettingsStore::FolderSection, other, "Ch001^^ 3");
         QVERIFY(store.sync());
         settings = fileContent(store.fileName());
-        jpg = solidJpeg(QSize(100, 150), Qt::darkCyan);
+        jpg = solidPage(QSize(100, 150), Qt::darkCyan);
         tmp = qgetenv("TMPDIR"), ::signal(SIGXFSZ, SIG_IGN), ::getrlimit(RLIMIT_FSIZE, &fileSize);
     }
     void cleanup() // rows may have changed TMPDIR and the file size limit

@@ -80,7 +80,7 @@ private slots:
                                             {1800, 1200});
         writeBytes(b + "/2.jpg", "\xff\xd8\xff broken");
         // The last page padded to more than is read ahead: read only when it is shown.
-        const QByteArray huge = solidJpeg({1600, 900}, Qt::blue)
+        const QByteArray huge = solidPage({1600, 900}, Qt::blue)
                                 + QByteArray(PageImages::MostFileBytesAhead, 0);
         using ZipFixtures::file;
         QVERIFY(ZipFixtures::write(series + "/C.zip", {file("a.png", fileContent(b + "/4.png")),
@@ -145,41 +145,6 @@ private slots:
         goToPage(*w, 2);
         control<QCheckBox>(*w, "chkFitToWindow")->setChecked(false);
         QCOMPARE(page->picture(), LoadPicture(series + "/Ch1/p2.jpg"));
-    }
-
-    // WebP pages, named in any case and in the name order, show from a folder and an archive.
-    void webpPagesShow()
-    {
-        if (!QImageWriter::supportedImageFormats().contains("webp"))
-            QSKIP("Qt's WebP plugin is missing (Debian: qt6-image-formats-plugins)");
-        const auto webp = [](QColor colour) {
-            QImage image(40, 30, QImage::Format_RGB32);
-            image.fill(colour);
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            QImageWriter writer(&buffer, "webp");
-            writer.setQuality(100); // lossless
-            return buffer.open(QIODevice::WriteOnly) && writer.write(image) ? bytes : QByteArray();
-        };
-        writeBytes(series + "/A/b.WEBP", webp(Qt::red));
-        writeBytes(series + "/A/a.webp", webp(Qt::green));
-        writeBytes(series + "/A/c.webp.txt", webp(Qt::blue));
-        QVERIFY(
-            ZipFixtures::write(series + "/B.zip", {ZipFixtures::file("p.webp", webp(Qt::blue))}));
-        const auto w = firstRunWindow();
-        openSeries(*w, series, "A");
-        QStringList seen;
-        for (const int step : {1, 2, -1}) {
-            if (step < 0)
-                control<QComboBox>(*w, "cboChapters")->setCurrentIndex(1);
-            else
-                goToPage(*w, step);
-            const QImage page = control<ImageControl>(*w, "Image1")->picture();
-            seen << control<QLabel>(*w, "lblPage")->text() + ' ' + QColor(page.pixel(5, 5)).name();
-        }
-        QCOMPARE(seen, QStringList(
-                           {"Page 1 of 2 #00ff00", "Page 2 of 2 #ff0000", "Page 1 of 1 #0000ff"}));
-        QVERIFY(prompts->shown.isEmpty());
     }
 };
 

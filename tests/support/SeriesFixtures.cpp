@@ -51,13 +51,13 @@ static QByteArray encode(QSize size, const QColor &colour, const char *format)
 void writePage(const QString &path, QSize size, const QColor &colour, const char *format)
 {
     const QByteArray suffix = QFileInfo(path).suffix().toUpper().toLatin1();
-    const bool known = suffix == "PNG" || suffix == "GIF" || suffix == "BMP";
+    const bool known = suffix == "PNG" || suffix == "GIF" || suffix == "BMP" || suffix == "WEBP";
     writeBytes(path, encode(size, colour, format ? format : known ? suffix.data() : "JPG"));
 }
 
-QByteArray solidJpeg(QSize size, const QColor &colour)
+QByteArray solidPage(QSize size, const QColor &colour, const char *format)
 {
-    return encode(size, colour, "JPG");
+    return encode(size, colour, format);
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
