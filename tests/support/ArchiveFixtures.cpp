@@ -61,51 +61,39 @@ bool write7z(const QString &path, const QList<Member> &members)
     return written;
 }
 
-// One RAR 4 block: its CRC (the low half of the CRC-32 of everything after
-// the CRC field), then type, flags, the header's size and the fields given.
-static QByteArray block(quint8 type, quint16 flags, const QByteArray &fields)
+// The values, each little-endian in its own width, as RAR 4 headers hold them.
+template <typename... T> static QByteArray le(T... values)
 {
-    QByteArray header(5, '\0');
-    header[0] = char(type);
-    qToLittleEndian<quint16>(flags, header.data() + 1);
-    qToLittleEndian<quint16>(quint16(2 + 5 + fields.size()), header.data() + 3);
-    header += fields;
-    QByteArray crc(2, '\0');
-    qToLittleEndian<quint16>(quint16(crc32(header)), crc.data());
-    return crc + header;
+    QByteArray bytes;
+    ((bytes += QByteArray(sizeof(T), '\0'),
+      qToLittleEndian<T>(values, bytes.data() + bytes.size() - sizeof(T))),
+     ...);
+    return bytes;
 }
 
-static QByteArray le32(quint32 value)
+// One RAR 4 block: the low half of the CRC-32 of the rest, then type, flags, size and fields.
+static QByteArray block(quint8 type, quint16 flags, const QByteArray &fields)
 {
-    QByteArray bytes(4, '\0');
-    qToLittleEndian<quint32>(value, bytes.data());
-    return bytes;
+    const QByteArray header = le(type, flags, quint16(2 + 5 + fields.size())) + fields;
+    return le(quint16(crc32(header))) + header;
 }
 
 bool writeRar(const QString &path, const QList<Member> &members)
 {
-    constexpr quint16 WithData = 0x8000, IsFolder = 0x00E0;
-    constexpr char HostUnix = 3, VersionNeeded = 20, Stored = 0x30;
-    QByteArray rar("Rar!\x1a\x07\x00", 7);
-    rar += block(0x73, 0, QByteArray(6, '\0'));
+    QByteArray rar = QByteArray("Rar!\x1a\x07\x00", 7) + block(0x73, 0, QByteArray(6, '\0'));
     for (const Member &m : members) {
         const bool folder = m.kind == Member::Kind::Folder;
         // RAR keeps folders without a closing "/"; a link's data is its target.
         const QByteArray name = folder && m.name.endsWith('/') ? m.name.chopped(1) : m.name;
         const QByteArray data = folder ? QByteArray() : m.content;
-        QByteArray fields = le32(quint32(data.size())) + le32(quint32(data.size()));
-        fields += HostUnix;
-        fields += le32(crc32(data));
-        fields += le32(0x5A210000); // a DOS date and time
-        fields += VersionNeeded;
-        fields += Stored;
-        fields += QByteArray(2, '\0');
-        qToLittleEndian<quint16>(quint16(name.size()), fields.data() + fields.size() - 2);
-        fields += le32(quint32(modeOf(m.kind)));
-        rar += block(0x74, WithData | (folder ? IsFolder : 0), fields + name) + data;
+        // Packed and unpacked sizes, a Unix host, the CRC, a DOS time, version 2.0, stored.
+        const QByteArray fields = le(quint32(data.size()), quint32(data.size()), quint8(3),
+                                     crc32(data), quint32(0x5A210000), quint8(20), quint8(0x30),
+                                     quint16(name.size()), quint32(modeOf(m.kind)));
+        // Flags: data follows; a folder's dictionary bits.
+        rar += block(0x74, 0x8000 | (folder ? 0x00E0 : 0), fields + name) + data;
     }
-    rar += block(0x7B, 0x4000, {});
-    return ZipFixtures::writeBytes(path, rar);
+    return ZipFixtures::writeBytes(path, rar + block(0x7B, 0x4000, {}));
 }
 
 } // namespace ArchiveFixtures
