@@ -84,8 +84,10 @@ QStringList listZipPages(const QString &archivePath)
         const std::unique_ptr<ChapterArchive> archive = ChapterArchive::forPath(archivePath);
         QString listText;
         if (archive->open(archivePath)) {
+            // A name holding a TAB would split into names the archive does not hold.
             for (const QString &name : archive->memberNames())
-                listText += name + QLatin1Char('\t');
+                if (!name.contains(QLatin1Char('\t')))
+                    listText += name + QLatin1Char('\t');
         }
         if (!archive->errorText().isEmpty())
             say(archive->errorText());
