@@ -100,10 +100,9 @@ private slots:
         QCOMPARE(ZipMessageText.isEmpty(), !ext.isEmpty());
     }
 
-    // RAR and 7z chapters keep the pages a zip of the same members would
-    // keep (a name with a TAB is none), each read whole; a link is no page, whatever its name
-    // says; and
-    // however a page is named, only the page file is written, in the run folder.
+    // RAR and 7z chapters keep the pages a zip of the same members would keep (a name with a
+    // TAB is none), each read whole; a link is no page, whatever its name says; and however a
+    // page is named, only the page file is written, in the run folder.
     void otherKindsReadLikeZip_data()
     {
         QTest::addColumn<QString>("name");
