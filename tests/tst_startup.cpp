@@ -203,6 +203,7 @@ private slots:
                     QDropEvent drop({9, 9}, Qt::CopyAction | Qt::MoveAction, &data, {}, {});
                     if (QApplication::sendEvent(target, &enter), enter.isAccepted())
                         QApplication::sendEvent(target, &drop);
+                    QCoreApplication::processEvents(); // the drop is opened once it is over
                     QCOMPARE(enter.isAccepted() && drop.isAccepted()
                                  && drop.dropAction() == Qt::CopyAction,
                              !refusedDrop);

@@ -242,8 +242,11 @@ bool frmMain::previewDrag(QEvent *event)
         return false;
     drag->setDropAction((offered & Qt::CopyAction) ? Qt::CopyAction : Qt::LinkAction);
     drag->accept();
+    // Opened once the drop is over: a box it may show must not hold the
+    // file manager's drag open.
     if (type == QEvent::Drop)
-        openDroppedPath(path);
+        QMetaObject::invokeMethod(
+            this, [this, path] { openDroppedPath(path); }, Qt::QueuedConnection);
     return true;
 }
 
