@@ -15,7 +15,7 @@ for wanted in ./usr/bin/pagora-viewer ./usr/share/applications/pagora-viewer.des
   grep -q " $wanted\$" <<<"$files" || { echo "missing from the package: $wanted"; exit 1; }
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for wanted in libqt6widgets6 libzip4 libfreeimage3 qt6-image-formats-plugins; do
+for wanted in libqt6widgets6 libzip4 libarchive13 libfreeimage3 qt6-image-formats-plugins; do
   grep -q "$wanted" <<<"$depends" || { echo "no relation to $wanted in: $depends"; exit 1; }
 done
 echo "ok: $(basename "$deb")"
