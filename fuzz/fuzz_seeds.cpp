@@ -1,5 +1,6 @@
 // Writes the seed corpus of the fuzz targets: fuzz_seeds FOLDER makes
 // FOLDER/{fuzz_zip_pages,fuzz_pictures,fuzz_saved_position}/ afresh.
+#include "ArchiveFixtures.h"
 #include "ZipFixtures.h"
 
 #include <QBuffer>
@@ -58,6 +59,11 @@ int main(int argc, char **argv)
                     {zf::encrypted("01.png", ZIP_EM_TRAD_PKWARE, "pw"),
                      zf::encrypted("02.png", ZIP_EM_AES_256, "pw"), zf::file("03.png", png)});
     ok &= zf::write(zips + "empty.zip", {});
+    const QList<zf::Member> pages{zf::file("01.png", png), zf::folder("Vol.1/"),
+                                  zf::file("Vol.1/02.jpg", jpeg),
+                                  zf::symlink("link.png", "01.png")};
+    ok &= ArchiveFixtures::writeRar(zips + "pages.rar", pages);
+    ok &= ArchiveFixtures::write7z(zips + "pages.7z", pages);
 
     const QString positions = folder("fuzz_saved_position");
     const auto position = [&](const char *name, quint16 page, const QByteArray &text) {

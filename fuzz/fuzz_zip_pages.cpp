@@ -1,5 +1,6 @@
-// Archive chapters: the bytes as a zip file, whose pages are listed, read and extracted
-// into this run's private folder as the page display does. A finding: anything beside the
+// Archive chapters: the bytes as a zip chapter (libzip) and as a RAR one (libarchive, which
+// takes 7z and zip too), whose pages are listed, read and extracted into this run's private
+// folder as the page display does. A finding: anything beside the
 // archive and that folder, or anything but page files in it. Password boxes are cancelled.
 #include "FuzzTarget.h"
 #include "archive/ZipPages.h"
@@ -23,7 +24,7 @@ struct Folders {
     QTemporaryDir parent{QDir::tempPath() + "/pagora-fuzz-XXXXXX"};
     bool tmpdir = qputenv("TMPDIR", QFile::encodeName(parent.path()));
     PrivateRunFolder run;
-    QString archive = parent.filePath("chapter.zip");
+    QStringList archives{parent.filePath("chapter.cbr"), parent.filePath("chapter.zip")};
     Folders()
     {
         require(tmpdir && parent.isValid() && run.isValid(), "no temporary folders");
@@ -36,23 +37,24 @@ struct Folders {
 void fuzzOne(const QByteArray &bytes)
 {
     static const Folders f;
-    QFile file(f.archive);
-    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-                && file.write(bytes) == bytes.size() && file.flush(),
-            "cannot write the archive");
-
-    modUnZip::ZipPasswordCancelled = 0; // every input meets the password box afresh
-    FileSystem fs;
-    for (const QString &page : listZipPages(f.archive)) {
-        readZipPage(f.archive, page);
-        tolerating([&] { extractZipPage(fs, f.archive, page, f.run.path()); });
+    for (const QString &archive : f.archives) {
+        QFile file(archive);
+        require(file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                    && file.write(bytes) == bytes.size() && file.flush(),
+                "cannot write the archive");
+        modUnZip::ZipPasswordCancelled = 0; // every input meets the password box afresh
+        FileSystem fs;
+        for (const QString &page : listZipPages(archive)) {
+            readZipPage(archive, page);
+            tolerating([&] { extractZipPage(fs, archive, page, f.run.path()); });
+        }
     }
     modUnZip::ZipListText.clear();
     modUnZip::ZipMessageText.clear();
 
     const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     require(QDir(f.parent.path()).entryList(all)
-                == QStringList{"chapter.zip", QDir(f.run.path()).dirName()},
+                == QStringList{"chapter.cbr", "chapter.zip", QDir(f.run.path()).dirName()},
             "something was written beside the run folder");
     for (const QFileInfo &info : QDir(f.run.path()).entryInfoList(all))
         require(info.isFile() && !info.isSymLink()
