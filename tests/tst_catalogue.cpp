@@ -2,7 +2,6 @@
 // chapters, and which files of a chapter folder are pages.
 #include "TestEnvironment.h"
 #include "catalogue/ChapterCatalogue.h"
-#include "catalogue/NameOrder.h"
 #include "catalogue/PageList.h"
 
 #include <QApplication>

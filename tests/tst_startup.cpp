@@ -100,9 +100,8 @@ private slots:
         const QString f = series("f", {"Ch001", "Ch002", "Ch003", "Ch4^^ 7"});
         for (const QString row :
              {"ch003|2|Ch003 2 Page 2", "Ch002|0|Ch002 1 Page 1", "Ch002|40|Ch002 1 Page 1",
-              "Ch002^^ 3|Ch002 3 Page 3", "Ch002^^3|Ch002 3 Page 3", "Ch002^^ +3|Ch002 3 Page 3",
-              "ch002^^ 3|Ch001 3 Page 3", "Ch4^^ 7^^ 3|Ch4^^ 7 3 Page 3", "Ch002^^ |Ch002 1 Page 1",
-              "^^ 3|Ch001 3 Page 3"}) {
+              "Ch002^^3|Ch002 3 Page 3", "Ch002^^ +3|Ch002 3 Page 3", "ch002^^ 3|Ch001 3 Page 3",
+              "Ch4^^ 7^^ 3|Ch4^^ 7 3 Page 3", "Ch002^^ |Ch002 1 Page 1", "^^ 3|Ch001 3 Page 3"}) {
             const QStringList p = row.split('|');
             p.size() == 3
                 ? start({"ChapterDirectory", f.chopped(1), "LastChapter", p[0], "LastPage", p[1]})
@@ -145,8 +144,8 @@ private slots:
         }
     }
 
-    // At shut-down the place is written over a stale one and the run's folder goes; the next start
-    // opens what was kept (nothing if it went meanwhile); a place not saved is told once a run.
+    // At shut-down the place is written over a stale one; the next start opens what was kept
+    // (nothing if it went meanwhile); a place not saved is told once a run.
     void shutDown()
     {
         for (auto [open, vanishes] : {std::pair(true, false), {true, true}, {false, false}}) {
@@ -154,12 +153,10 @@ private slots:
             start({"ChapterDirectory", open ? f : ""});
             if (open)
                 WindowFixtures::openSeries(*w, f, "Ch002"), WindowFixtures::goToPage(*w, 3);
-            const QString runFolder = w->view().runFolder;
             SettingsStore().write("General", "LastPage", "1");
             QVERIFY(!vanishes || QDir(f).removeRecursively());
             w->close();
             QCOMPARE(stored(), open ? kept + " Ch002 3" : "  0");
-            QVERIFY(!runFolder.isEmpty() && !QFileInfo::exists(runFolder));
             start();
             QCOMPARE(shown().section(' ', 0, 0) + shown().section('[', 1), kept + kept + "]\n");
             if (kept.isEmpty())
@@ -191,14 +188,12 @@ private slots:
                 QLineEdit *box = control<QComboBox>(*w, "cboPagoraDir")->lineEdit();
                 if (how == 't') // as a reader does: into the box, and on
                     box->setFocus(Qt::TabFocusReason), QTest::keyClicks(box, root + path + '\t');
-                const bool refusedDrop = how == 'd'
-                                         && (path == "missing" || path.contains(':')
-                                             || path.endsWith(".jpg"));
+                // Only the series, its sub-folder and its archive are dropped as folders to open.
+                const bool refusedDrop = how == 'd' && (path[0] != 'b' || path.endsWith(".jpg"));
                 if (how == 'd') {
                     QWidget *target = path.endsWith(".zip") ? box : control<QWidget>(*w, "Image1");
                     QMimeData data;
-                    data.setUrls(
-                        {path.contains(':') ? QUrl(path) : QUrl::fromLocalFile(root + path)});
+                    data.setUrls({QUrl::fromUserInput(path.contains(':') ? path : root + path)});
                     QDragEnterEvent enter({9, 9}, Qt::CopyAction | Qt::MoveAction, &data, {}, {});
                     QDropEvent drop({9, 9}, Qt::CopyAction | Qt::MoveAction, &data, {}, {});
                     if (QApplication::sendEvent(target, &enter), enter.isAccepted())
