@@ -57,12 +57,13 @@ private slots:
         QCOMPARE(shown, expected + List{""});
     }
 
-    // Pages end in .BMP, .JPG, .GIF or .PNG in any case, and sort as chapters do.
-    void folderPagesAreTheFourImageExtensions()
+    // Pages end in .BMP, .JPG, .GIF, .PNG or .WEBP in any case, and sort as chapters do.
+    void folderPagesAreImageExtensions()
     {
-        QCOMPARE(PageList::folderPageNames({"p10.jpg", "P2.JPG", "p1.png", "a.txt", "b.jpeg", "JPG",
-                                            ".png", "x.Gif", "y.bMp", "z.tif"}),
-                 (List{".png", "p1.png", "p10.jpg", "P2.JPG", "x.Gif", "y.bMp"}));
+        QCOMPARE(
+            PageList::folderPageNames({"p10.jpg", "P2.JPG", "p1.png", "a.txt", "b.jpeg", "JPG",
+                                       ".png", "x.Gif", "y.bMp", "z.tif", "q.WebP", "r.webpx"}),
+            (List{".png", "p1.png", "p10.jpg", "P2.JPG", "q.WebP", "x.Gif", "y.bMp"}));
     }
 
     // Counts are 16-bit: the first 32,767 met are kept, sub-folders first.

@@ -10,8 +10,8 @@ struct SavedPosition {
     qint16 page = 1;
 };
 
-// Splits at the first "^^". Without one, the whole value is the chapter and
-// the page is 1.
+// Splits at the last "^^", so a chapter named with "^^" keeps its place.
+// Without one, the whole value is the chapter and the page is 1.
 SavedPosition parseSavedPosition(const QString &value);
 
 QString formatSavedPosition(const QString &chapter, qint16 page);
