@@ -176,8 +176,7 @@ private slots:
               "rcmnuZoomIn Ch2 1 1.2 10111111 000", "rcmnuZoomOut Ch2 1 0.96 10111111 000",
               "rcmnuFitToWindow Ch2 1 1 10110001 111", "rcmnuFitToWindow Ch2 1 1 10111101 000",
               "rcmnuNextChapter Ch3 1 1 00011101 000", "rcmnuZoomIn Ch3 1 1.2 00011111 000",
-              "rcmnuNoZoom Ch3 1 1 00011101 000", "mnuFitToWindow Ch3 1 1 00010001 111",
-              "mnuFitToWindow Ch3 1 1 00011101 000"}) {
+              "rcmnuNoZoom Ch3 1 1 00011101 000"}) {
             const QString name = step.section(' ', 0, 0), after = step.section(' ', 1);
             if (auto *button = w->findChild<QPushButton *>(name))
                 QTest::mouseClick(button, Qt::LeftButton);
