@@ -19,11 +19,12 @@ class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
-    // Esc, Enter and keypad Enter press OK; System Info says there is none.
+    // Esc, Enter and keypad Enter press OK; System Info says there is none. The licences window
+    // names the libraries in use in lines that fit; it goes when closed.
     void aboutWindow()
     {
+        frmAbout about;
         for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
-            frmAbout about;
             about.show();
             const QString title = control<QLabel>(about, "lblTitle")->text();
             QVERIFY(title.contains(" Version " PAGORA_VERSION "\n") && !title.contains(u'\r'));
@@ -31,19 +32,12 @@ private slots:
             QVERIFY(!about.isVisible() && about.result() == QDialog::Accepted);
         }
         auto *prompts = ScriptedPrompts::install();
-        QTest::mouseClick(control<QPushButton>(frmAbout(), "cmdSysInfo"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(about, "cmdSysInfo"), Qt::LeftButton);
         QCOMPARE(prompts->shown.size(), 1);
         QCOMPARE(prompts->shown[0].message.text, "System Information Is Unavailable At This Time");
-    }
-
-    // The licences window names the libraries in use in lines that fit; it goes when closed.
-    void licencesWindow()
-    {
-        frmAbout about;
         QPointer<QWidget> licences;
         QString shown;
-        bool fits = true;
-        bool framed = false;
+        bool fits = true, framed = false;
         // Checked after the window is closed, so a failure never leaves it waiting.
         QTimer::singleShot(0, &about, [&] {
             licences = QApplication::activeModalWidget();

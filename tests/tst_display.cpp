@@ -39,7 +39,7 @@ private slots:
     {
         QTest::addColumn<QString>("page"); // a PNG, red and fully transparent, of this size
         QTest::addColumn<QSize>("natural");
-        QTest::addColumn<QString>("steps"); // z Z: keys; + - 0: zoom menu; f: Fit To Window
+        QTest::addColumn<QString>("steps"); // + - 0: the zoom menu; f: Fit To Window
         QTest::addColumn<QSize>("shown");
         QTest::addColumn<double>("zoom");
         QTest::addColumn<QString>("bars");
@@ -48,14 +48,14 @@ private slots:
             QTest::newRow(tag) << page << natural << steps << shown << zoom << bars;
         };
         const QSize tall(600, 900), small(100, 80), fitted(267, 400);
-        row("PNG, Shift+Z", "c/a.PNG", tall, "Z", {480, 720}, 0.8, "v");
+        row("PNG, zoomed out", "c/a.PNG", tall, "-", {480, 720}, 0.8, "v");
         row("a fifth a step", "c/a.jpg", tall, "+-", {576, 864}, 0.96, "v");
-        row("folder .png, no zoom", "c.png/a.jpg", tall, "zz0", tall, 1.0, "hv");
-        row("no side under 1000 twips", "c/a.jpg", small, "Z", small, 1.0, "");
-        row("overhang <= 32000", "c/a.jpg", {2000, 2000}, "zz", {2400, 2400}, 1.2, "hv");
+        row("folder .png, no zoom", "c.png/a.jpg", tall, "++0", tall, 1.0, "hv");
+        row("no side under 1000 twips", "c/a.jpg", small, "-", small, 1.0, "");
+        row("overhang <= 32000", "c/a.jpg", {2000, 2000}, "++", {2400, 2400}, 1.2, "hv");
         row("fit, then by width", "c/a.png", {1000, 600}, "f", {600, 360}, 1.0, "");
         row("fit never enlarges", "c/a.jpg", small, "f", small, 1.0, "");
-        row("fit drops the zoom", "c/a.jpg", tall, "zf", fitted, 1.0, "");
+        row("fit drops the zoom", "c/a.jpg", tall, "+f", fitted, 1.0, "");
         // The inside of the viewport is 596 x 396 pixels, within a 2-pixel border.
         row("as wide as the inside", "c/a.jpg", {596, 100}, "", {596, 100}, 1.0, "");
         row("a pixel wider", "c/a.jpg", {597, 100}, "", {597, 100}, 1.0, "h");
@@ -76,11 +76,7 @@ private slots:
         WindowFixtures::openSeries(*w, root);
         const char *menu[] = {"mnuZoomIn", "mnuZoomOut", "mnuNoZoom", "mnuFitToWindow"};
         for (const QChar s : steps)
-            if (s.toLower() != 'z')
-                c<QAction>(menu[QString("+-0f").indexOf(s)])->trigger();
-            else
-                QTest::keyClick(w->focusWidget(), 'z',
-                                s == 'Z' ? Qt::ShiftModifier : Qt::NoModifier);
+            c<QAction>(menu[QString("+-0f").indexOf(s)])->trigger();
         QCOMPARE(c("Image1")->size(), shown);
         QTEST(w->view().zoom, "zoom");
         // Enlarged when drawn, never in memory: a zoomed-in page holds its natural pixels.
@@ -116,19 +112,18 @@ private slots:
     {
         QTest::addColumn<QStringList>("pages");
         QTest::addColumn<QByteArray>("content"); // of the page once listed; null: as made
-        // Caption (of the page gone to); <<, <, >, >>, pop-up next, previous enabled; error told.
+        // Caption (of the page gone to); <<, <, >, >> enabled; error told.
         QTest::addColumn<QString>("state");
         const QStringList three{"p1.jpg", "p2.jpg", "p3.jpg"};
-        QTest::newRow("first of 3") << three << QByteArray() << "Page 1 of 3 001110";
-        QTest::newRow("middle of 3") << three << QByteArray() << "Page 2 of 3 111111";
-        QTest::newRow("last of 3") << three << QByteArray() << "Page 3 of 3 110001";
-        QTest::newRow("only page") << three.mid(0, 1) << QByteArray() << "Page 1 of 1 000000";
+        QTest::newRow("first of 3") << three << QByteArray() << "Page 1 of 3 0011";
+        QTest::newRow("middle of 3") << three << QByteArray() << "Page 2 of 3 1111";
+        QTest::newRow("last of 3") << three << QByteArray() << "Page 3 of 3 1100";
+        QTest::newRow("only page") << three.mid(0, 1) << QByteArray() << "Page 1 of 1 0000";
         const auto fails = [](auto tag, auto file, auto bytes, auto why) {
             QTest::newRow(tag) << QStringList{"p1.jpg", file} << QByteArray(bytes)
-                               << QString("Page 2 of 2 110001 Error Accessing Page: ") + why;
+                               << QString("Page 2 of 2 1100 Error Accessing Page: ") + why;
         };
         fails("missing", "p2.jpg", "gone", "53 File not found");
-        fails("corrupt jpeg", "p2.jpg", "\xff\xd8\xff bad", "481 Invalid picture");
         fails("empty gif", "p2.gif", "", "481 Invalid picture");
         fails("not a png", "p2.png", "x", "481 Invalid picture");
     }
@@ -145,9 +140,8 @@ private slots:
             content == "gone" ? void(QFile::remove(path)) : writeBytes(path, content);
         WindowFixtures::goToPage(*w, page);
         QString seen = c<QLabel>("lblPage")->text() + ' ';
-        for (const char *name : {"cmdNavigate(0)", "cmdNavigate(1)", "cmdNavigate(2)",
-                                 "cmdNavigate(3)", "rcmnuNextPage", "rcmnuPreviousPage"})
-            seen += c<QObject>(name)->property("enabled").toBool() ? '1' : '0';
+        for (int i = 0; i < 4; ++i)
+            seen += c(qPrintable(QString("cmdNavigate(%1)").arg(i)))->isEnabled() ? '1' : '0';
         const QString told = "Unable to load the requested page:" + path
                              + "\r\n\r\nError message was: ";
         for (const auto &box : prompts->shown)

@@ -87,15 +87,13 @@ private slots:
         hs->setValue(0), vs->setValue(40);
         w->showNormal();
         QTRY_COMPARE(std::pair(hs->value(), vs->value()), std::pair(hs->maximum(), 0));
-        const auto at = [&w](const char *n) { // in twips
-            return QRect(control<QWidget>(*w, n)->pos() * 15, control<QWidget>(*w, n)->size() * 15);
-        };
-        QCOMPARE((QList{at("PicImage"), at("hsImage"), at("vsImage"), at("cboChapters")}),
-                 (QList<QRect>{{60, 900, 8055, 5955},
-                               {60, 6855, 8070, 255},
-                               {8115, 900, 255, 5955},
-                               {3720, 360, 2610, 315}}));
-        QCOMPARE(at("Image1").size(), QSize(9000, 13500)); // the page's natural size
+        // Where the "a pixel wider" row puts them, in pixels.
+        const auto at = [&w](const char *n) { return control<QWidget>(*w, n)->geometry(); };
+        QCOMPARE(
+            (QList{at("PicImage"), at("hsImage"), at("vsImage"), at("cboChapters")}),
+            (QList<QRect>{
+                {4, 60, 537, 397}, {4, 457, 538, 17}, {541, 60, 17, 397}, {248, 24, 174, 21}}));
+        QCOMPARE(at("Image1").size(), QSize(600, 900)); // the page's natural size
     }
 };
 
