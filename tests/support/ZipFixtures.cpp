@@ -51,17 +51,17 @@ Member file(const QByteArray &name)
 
 Member file(const QByteArray &name, const QByteArray &content)
 {
-    return {name, content};
+    return {name, content, Member::Kind::File, 0, {}};
 }
 
 Member folder(const QByteArray &name)
 {
-    return {name, {}, Member::Kind::Folder};
+    return {name, {}, Member::Kind::Folder, 0, {}};
 }
 
 Member symlink(const QByteArray &name, const QByteArray &target)
 {
-    return {name, target, Member::Kind::Symlink};
+    return {name, target, Member::Kind::Symlink, 0, {}};
 }
 
 Member encrypted(const QByteArray &name, quint16 method, const QByteArray &password)
