@@ -52,7 +52,7 @@ private slots:
         row("a fifth a step", "c/a.jpg", tall, "+-", {576, 864}, 0.96, "v");
         row("folder .png, no zoom", "c.png/a.jpg", tall, "++0", tall, 1.0, "hv");
         row("no side under 1000 twips", "c/a.jpg", small, "-", small, 1.0, "");
-        row("overhang <= 32000", "c/a.jpg", {2000, 2000}, "++", {2400, 2400}, 1.2, "hv");
+        row("overhang <= 32000 either way", "c/a.jpg", {1000, 2000}, "++", {1200, 2400}, 1.2, "hv");
         row("fit, then by width", "c/a.png", {1000, 600}, "f", {600, 360}, 1.0, "");
         row("fit never enlarges", "c/a.jpg", small, "f", small, 1.0, "");
         row("fit drops the zoom", "c/a.jpg", tall, "+f", fitted, 1.0, "");
