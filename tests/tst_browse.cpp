@@ -65,6 +65,8 @@ private slots:
             QCOMPARE(shown(), *volume == 'S' ? "shelf2/:, Shelf2" : series); // taken, not skipped
         }
         QCOMPARE(box->shown.size() == 1 ? box->shown[0].message.title : "", "Drive Unavailable");
+        control<DirListBox>(*dialog, "Dir1")->setPath(root + "shelfish"); // the volumes follow
+        QCOMPARE(shown(), "shelfish/:, File System");
         for (auto key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Space}) { // Space on Cancel
             shown("shelf/Series/");
             auto *dir = control<QTreeWidget>(*dialog, "Dir1");
