@@ -266,13 +266,8 @@ protected:
 
 class Window {
 public:
-    Window() : w(std::make_unique<frmMain>())
+    Window() : w((freshSettings(), std::make_unique<frmMain>()))
     {
-        // A first run: no stored place is restored (and nothing decoded
-        // ahead for it); the benchmark opens its folders itself.
-        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-             + QStringLiteral("/pagora-viewer"))
-            .removeRecursively();
         w->resize(kWindowSize);
         w->show();
         w->activateWindow();
@@ -304,6 +299,18 @@ public:
     }
     Window(const Window &) = delete;
     Window &operator=(const Window &) = delete;
+
+    // A first run: a settings folder of its own, so no stored place is
+    // restored (and nothing decoded ahead for it); the benchmark opens its
+    // folders itself. The settings store keeps every file it opened for the
+    // whole process, so only a new file is a fresh one.
+    static void freshSettings()
+    {
+        static const QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+        static int windows = 0;
+        qputenv("XDG_CONFIG_HOME",
+                QFile::encodeName(base + QStringLiteral("/window-%1").arg(++windows)));
+    }
 
     // Lets everything pending run: layout, paints, work queued by the reader.
     static void settle() { QTest::qWait(20); }
