@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -256,8 +257,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         event->accept();
         return true;
     }
-    if (watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == this
-        && previewDrag(event))
+    // Every event of the program passes here: the cheap test of its type first.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)
+        && watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == this
+        && previewDrag(static_cast<QDropEvent *>(event)))
         return true;
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return QMainWindow::eventFilter(watched, event);

@@ -17,7 +17,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QMimeData;
+class QDropEvent;
 class QScrollBar;
 class QWheelEvent;
 class FileSystem;
@@ -190,7 +190,8 @@ private:
     void PicImage_Wheel(const QWheelEvent &event);
     void mnuFullScreen_Click();
     void leaveFullScreen();
-    bool previewDrag(QEvent *event);
+    // A drag event (enter, move or drop) of this window.
+    bool previewDrag(QDropEvent *drag);
     void openDroppedPath(const QString &path);
 
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.

@@ -226,13 +226,9 @@ void frmMain::cmdBrowse_Click()
     openChapterControls();
 }
 
-bool frmMain::previewDrag(QEvent *event)
+bool frmMain::previewDrag(QDropEvent *drag)
 {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return false;
     // Every other drag goes to the control under the pointer as it always did.
-    auto *drag = static_cast<QDropEvent *>(event);
     const QString path = droppedPath(drag->mimeData());
     if (path.isEmpty())
         return false;
@@ -244,7 +240,7 @@ bool frmMain::previewDrag(QEvent *event)
     drag->accept();
     // Opened once the drop is over: a box it may show must not hold the
     // file manager's drag open.
-    if (type == QEvent::Drop)
+    if (drag->type() == QEvent::Drop)
         QMetaObject::invokeMethod(
             this, [this, path] { openDroppedPath(path); }, Qt::QueuedConnection);
     return true;
