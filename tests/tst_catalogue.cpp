@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 #include "catalogue/ChapterCatalogue.h"
 #include "catalogue/PageList.h"
+#include "catalogue/Spreads.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -77,6 +78,50 @@ private slots:
         QCOMPARE(chapterEntries(folders, {"late.zip"}).mid(32765), (List{"132765", "132766", ""}));
         const List pages = PageList::folderPageNames(files);
         QVERIFY(pages.size() == 32767 && pages.contains(files[0]) && !pages.contains(files.last()));
+    }
+
+    // Pages "t" tall, "w" wide, "?" of no readable size; the spreads as "first[-second]" pages.
+    // Every page, reached from either side, is found in the spread that holds it.
+    void spreads_data()
+    {
+        QTest::addColumn<QString>("pages");
+        QTest::addColumn<QString>("spreads");
+        QTest::newRow("cover alone, then pairs") << "ttttt"
+                                                 << "1 2-3 4-5";
+        QTest::newRow("odd last page alone") << "tttt"
+                                             << "1 2-3 4";
+        QTest::newRow("a wide page alone, its neighbours too") << "tttwtt"
+                                                               << "1 2-3 4 5-6";
+        QTest::newRow("wide next: alone") << "ttwt"
+                                          << "1 2 3 4";
+        QTest::newRow("unreadable counts as tall") << "t??w"
+                                                   << "1 2-3 4";
+        QTest::newRow("wide cover") << "wtt"
+                                    << "1 2-3";
+        QTest::newRow("one page") << "t"
+                                  << "1";
+        QTest::newRow("no pages") << ""
+                                  << "";
+    }
+    void spreads()
+    {
+        QFETCH(QString, pages);
+        QList<QSize> sizes;
+        for (const QChar kind : pages)
+            sizes << (kind == 't' ? QSize(100, 150) : kind == 'w' ? QSize(150, 100) : QSize());
+        const QList<Spreads::Spread> spreads = Spreads::split(sizes);
+        QStringList shown;
+        for (const Spreads::Spread &s : spreads)
+            shown << QString::number(s.first + 1)
+                         + (s.count == 2 ? '-' + QString::number(s.first + 2) : QString());
+        QTEST(shown.join(' '), "spreads");
+        for (int page = -1; page <= pages.size(); ++page) {
+            const int at = Spreads::holding(spreads, page);
+            const bool inside = page >= 0 && page < pages.size();
+            QVERIFY(inside
+                        ? spreads[at].first <= page && page < spreads[at].first + spreads[at].count
+                        : at == -1);
+        }
     }
 };
 
