@@ -199,12 +199,21 @@ void frmMain::createMenus()
     mnuView->setObjectName(QStringLiteral("mnuView"));
     mnuFitToWindow = menuEntry(mnuView, QStringLiteral("mnuFitToWindow"),
                                QStringLiteral("&Fit To Window"));
+    mnuFitWidth = menuEntry(mnuView, QStringLiteral("mnuFitWidth"), QStringLiteral("Fit &Width"));
+    mnuFitHeight = menuEntry(mnuView, QStringLiteral("mnuFitHeight"),
+                             QStringLiteral("Fit &Height"));
     mnuViewBar1 = menuSeparator(mnuView, QStringLiteral("mnuViewBar1"));
     mnuZoomIn = menuEntry(mnuView, QStringLiteral("mnuZoomIn"), QStringLiteral("&Zoom In"));
     mnuZoomOut = menuEntry(mnuView, QStringLiteral("mnuZoomOut"), QStringLiteral("Zoom &Out"));
     mnuNoZoom = menuEntry(mnuView, QStringLiteral("mnuNoZoom"), QStringLiteral("&No Zoom"));
     mnuViewBar2 = menuSeparator(mnuView, QStringLiteral("mnuViewBar2"));
-    // S: F, Z, O and N are taken in this menu.
+    mnuTwoPages = menuEntry(mnuView, QStringLiteral("mnuTwoPages"), QStringLiteral("&Two Pages"));
+    mnuRightToLeft = menuEntry(mnuView, QStringLiteral("mnuRightToLeft"),
+                               QStringLiteral("&Right To Left"));
+    for (QAction *mode : {mnuFitWidth, mnuFitHeight, mnuTwoPages, mnuRightToLeft})
+        mode->setCheckable(true);
+    mnuViewBar3 = menuSeparator(mnuView, QStringLiteral("mnuViewBar3"));
+    // S: F, W, H, Z, O, N, T and R are taken in this menu.
     mnuFullScreen = menuEntry(mnuView, QStringLiteral("mnuFullScreen"),
                               QStringLiteral("Full &Screen"));
     mnuFullScreen->setCheckable(true);

@@ -2,6 +2,9 @@
 
 #include "app/ViewerTypes.h"
 #include "app/WindowLayout.h"
+#include "catalogue/Spreads.h"
+#include "imaging/PageImages.h"
+#include "imaging/PageSizing.h"
 #include "imaging/PictureLoader.h"
 
 #include <QImage>
@@ -10,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -24,7 +28,6 @@ class FileSystem;
 class FsFile;
 class FsFolder;
 class ImageControl;
-class PageImages;
 class PictureBox;
 class PrivateRunFolder;
 class SettingsStore;
@@ -115,11 +118,16 @@ private:
     QAction *mnuExit = nullptr;
     QMenu *mnuView = nullptr;
     QAction *mnuFitToWindow = nullptr;
+    QAction *mnuFitWidth = nullptr;
+    QAction *mnuFitHeight = nullptr;
     QAction *mnuViewBar1 = nullptr;
     QAction *mnuZoomIn = nullptr;
     QAction *mnuZoomOut = nullptr;
     QAction *mnuNoZoom = nullptr;
     QAction *mnuViewBar2 = nullptr;
+    QAction *mnuTwoPages = nullptr;
+    QAction *mnuRightToLeft = nullptr;
+    QAction *mnuViewBar3 = nullptr;
     QAction *mnuFullScreen = nullptr;
     QMenu *mnuHelp = nullptr;
     QAction *mnuHelpBasic = nullptr;
@@ -170,6 +178,11 @@ private:
     void mnuNoZoom_Click();
     void chkFitToWindow_Click();
     void mnuFitToWindow_Click();
+    void mnuFitWidth_Click();
+    void mnuFitHeight_Click();
+    PageSizing::Fit fitMode() const;
+    // The viewport as ShowPage sizes a page against it: with no bar shown.
+    PageSizing::Viewport viewport() const;
 
     // Commands.
     void cmdNavigate_Click(qint16 Index);
@@ -193,6 +206,17 @@ private:
     // A drag event (enter, move or drop) of this window.
     bool previewDrag(QDropEvent *drag);
     void openDroppedPath(const QString &path);
+
+    // Two pages side by side, in either order, remembered per folder.
+    void mnuTwoPages_Click();
+    void mnuRightToLeft_Click();
+    void adoptFolderModes();
+    void storeFolderModes();
+    // The spread holding 1-based `page`: its first page and how many it holds.
+    Spreads::Spread spreadAt(qint16 page);
+    // The pages' sizes from their headers, for splitting into spreads.
+    QList<QSize> chapterPageSizes();
+    PageSource pageSource(qint16 page) const;
 
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.
     void ShowPage(qint16 &PageNumber);
@@ -230,7 +254,24 @@ private:
     bool folderUnchanged(const QString &path) const;
 
     // Pieces of ShowPage.
-    void setNavigationFor(qint16 pageNumber);
+    void setNavigationFor(qint16 first, qint16 last);
+    // A page read and decoded for showing, or nullopt when it failed and
+    // the reader was told.
+    struct LoadedPage {
+        PageSource source;
+        PagePicture picture;
+        QByteArray file;
+        bool png = false;
+    };
+    std::optional<LoadedPage> loadPage(qint16 page, const ShownSize &reduceTo);
+    std::optional<LoadedPage> loadSpreadPage(qint16 page);
+    void showPicture(const LoadedPage &page);
+    void showSpread(const LoadedPage &first, const LoadedPage &second);
+    // Sizes Image1 for the natural size measured, and arranges the bars;
+    // false when there is nothing to show.
+    bool sizeShownPage();
+    void finishShowing();
+    void decodeSpreadsAhead(qint16 shown, const ShownSize &display);
     void measureNaturalSize(const PagePicture &picture);
     ShownSize pageDisplaySize() const;
     void decodeAheadFrom(qint16 shown);
@@ -239,6 +280,16 @@ private:
     void hideHorizontalBar();
     void saveReadingPosition();
     void reportPageFailure(int errorNumber, const QString &description, const QString &memberName);
+
+    // Two Pages: the chapter's spreads, made when first needed; the
+    // folder whose modes are in effect; and the pages on screen.
+    QList<Spreads::Spread> m_spreads;
+    QList<QSize> m_pageSizes;
+    bool m_spreadsMade = false;
+    QString m_modesFolder;
+    qint16 m_pagesShown = 1;
+    // A page of a spread that failed, told once while that spread stays shown.
+    QString m_spreadFailureTold;
 
     // The pictures of the page shown and of the pages decoded ahead.
     PageImages *m_pages = nullptr;

@@ -73,6 +73,8 @@ void frmMain::LoadChapterList(const QString &FolderPath)
 
 void frmMain::cboChapters_Click()
 {
+    adoptFolderModes();
+    m_spreadsMade = false; // split again for the chapter chosen
     IsZipChapter = toBool16(cboChapters->currentData().toInt() == ChapterCatalogue::ArchiveKind);
     // Work ahead for the chapter left behind is of no use now.
     m_pages->dropAhead();

@@ -23,6 +23,10 @@ void frmMain::connectCommands()
         connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     };
     on(mnuFitToWindow, &frmMain::mnuFitToWindow_Click);
+    on(mnuFitWidth, &frmMain::mnuFitWidth_Click);
+    on(mnuFitHeight, &frmMain::mnuFitHeight_Click);
+    on(mnuTwoPages, &frmMain::mnuTwoPages_Click);
+    on(mnuRightToLeft, &frmMain::mnuRightToLeft_Click);
     on(mnuZoomIn, &frmMain::mnuZoomIn_Click);
     on(mnuZoomOut, &frmMain::mnuZoomOut_Click);
     on(mnuNoZoom, &frmMain::mnuNoZoom_Click);
@@ -48,7 +52,8 @@ void frmMain::cmdNavigate_Click(qint16 Index)
     switch (Index) {
     case 0: PageIndex = 1; break;
     case 1: PageIndex = static_cast<qint16>(PageIndex - 1); break;
-    case 2: PageIndex = static_cast<qint16>(PageIndex + 1); break;
+    // Past every page shown: the next spread in Two Pages.
+    case 2: PageIndex = static_cast<qint16>(PageIndex + m_pagesShown); break;
     case 3: PageIndex = PageCount; break;
     default: return;
     }
@@ -139,7 +144,7 @@ void frmMain::Form_KeyDown(qint16 &KeyCode, qint16 Shift)
 
     switch (KeyCode) {
     case KeyCode::Z:
-        if (inFolderBox || chkFitToWindow->isChecked())
+        if (inFolderBox || fitMode() != PageSizing::Fit::None)
             return;
         ZoomPage((Shift & ShiftBit::Shift) ? -0.2 : 0.2);
         KeyCode = 0;

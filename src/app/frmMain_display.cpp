@@ -5,6 +5,7 @@
 #include "imaging/PageImages.h"
 #include "imaging/PageSizing.h"
 #include "imaging/PictureLoader.h"
+#include "imaging/SpreadPicture.h"
 #include "imaging/modFreeImage.h"
 #include "platform/PictureControls.h"
 #include "platform/PlatformError.h"
@@ -88,7 +89,7 @@ int atLeastOne(qint32 step)
 
 } // namespace
 
-void frmMain::setNavigationFor(qint16 pageNumber)
+void frmMain::setNavigationFor(qint16 first, qint16 last)
 {
     cmdNavigate[0]->setEnabled(true);
     cmdNavigate[1]->setEnabled(true);
@@ -96,12 +97,12 @@ void frmMain::setNavigationFor(qint16 pageNumber)
     cmdNavigate[2]->setEnabled(true);
     rcmnuPreviousPage->setEnabled(true);
     cmdNavigate[3]->setEnabled(true);
-    if (pageNumber == 1) {
+    if (first == 1) {
         cmdNavigate[0]->setEnabled(false);
         cmdNavigate[1]->setEnabled(false);
         rcmnuPreviousPage->setEnabled(false);
     }
-    if (pageNumber == PageCount) {
+    if (last == PageCount) {
         cmdNavigate[2]->setEnabled(false);
         rcmnuNextPage->setEnabled(false);
         cmdNavigate[3]->setEnabled(false);
@@ -114,106 +115,39 @@ void frmMain::ShowPage(qint16 &PageNumber)
         return;
     if (!settleFolderBox())
         return;
+    adoptFolderModes();
+    // In Two Pages a page is shown in the spread that holds it, and the
+    // spread goes by its first page.
+    const Spreads::Spread spread = spreadAt(PageNumber);
+    PageNumber = static_cast<qint16>(spread.first + 1);
     const qint16 n = PageNumber;
+    m_pagesShown = static_cast<qint16>(spread.count);
+    m_pages->setPagesShown(mnuTwoPages->isChecked() ? 2 : 1);
 
-    setNavigationFor(n);
-    lblPage->setText(QStringLiteral("Page %1 of %2").arg(n).arg(PageCount));
+    setNavigationFor(n, static_cast<qint16>(n + spread.count - 1));
+    lblPage->setText(spread.count == 2
+                         ? QStringLiteral("Pages %1-%2 of %3").arg(n).arg(n + 1).arg(PageCount)
+                         : QStringLiteral("Page %1 of %2").arg(n).arg(PageCount));
     Image2->setStretch(false);
 
-    const QString memberName = PageNames.value(n - 1);
     try {
-        const QString chapter = PagoraFolder + cboChapters->currentText();
-        const PageSource source = IsZipChapter
-                                      ? PageSource::of(chapter, memberName)
-                                      : PageSource::of(chapter + QLatin1Char('/') + memberName);
-        // In Fit To Window a page shown at half its size or less is decoded
-        // at a reduced scale where its format allows.
-        const ShownSize reduceTo = chkFitToWindow->isChecked() ? pageDisplaySize() : ShownSize();
-        // A page held already (decoded ahead, or shown before) is not read
-        // again; an archive page still leaves its temporary page file, from
-        // the bytes it was read from.
-        if (IsZipChapter && !haveRunFolder(memberName)) {
-            reportPageFailure(0, QString(), memberName);
+        if (spread.count == 2) {
+            // A page that fails is told about, and the other is shown alone.
+            const std::optional<LoadedPage> first = loadSpreadPage(n);
+            const std::optional<LoadedPage> second = loadSpreadPage(static_cast<qint16>(n + 1));
+            if (first && second)
+                showSpread(*first, *second);
+            else if (first || second)
+                showPicture(first ? *first : *second);
             return;
         }
-        std::optional<PagePicture> held = m_pages->find(source, reduceTo);
-        QByteArray file = held ? m_pages->fileOf(source) : QByteArray();
-        if (IsZipChapter && file.isEmpty())
-            held.reset();
-        PagePicture picture;
-        if (held) {
-            picture = *held;
-            QString path = source.path;
-            if (IsZipChapter) {
-                modUnZip::ZipMessageText.clear();
-                path = AppFolder + QStringLiteral("TempImage.")
-                       + leaveZipPageFile(fileSys(), memberName, AppFolder, &file);
-                if (path.endsWith(QLatin1Char('.'))) {
-                    reportPageFailure(0, QString(), memberName);
-                    return;
-                }
-            }
-            IsPngPage = toBool16(isPngPath(path));
-            measureNaturalSize(picture);
-        } else {
-            QString path;
-            if (IsZipChapter) {
-                path = AppFolder + QStringLiteral("TempImage.") + ExtractZipPage(memberName, &file);
-                if (path.endsWith(QLatin1Char('.'))) {
-                    reportPageFailure(0, QString(), memberName);
-                    return;
-                }
-            } else {
-                path = source.path;
-            }
-
-            // Decoded once, from the bytes already read for an archive page.
-            IsPngPage = toBool16(isPngPath(path));
-            picture = decodePage(IsPngPage, path, IsZipChapter ? &file : nullptr, reduceTo);
-            measureNaturalSize(picture);
-        }
-
-        Image1->clearPicture();
-        if (chkFitToWindow->isChecked())
-            ZoomFactor = 1.0;
-
-        const QWidget *natural = IsPngPage ? static_cast<QWidget *>(Picture2) : Image2;
-        PageSizing::Size shown = PageSizing::zoomed(Twips::width(natural), Twips::height(natural),
-                                                    ZoomFactor);
-        if (shown.height == 0)
-            return;
-        if (chkFitToWindow->isChecked()) {
-            hideVerticalBar();
-            hideHorizontalBar();
-            shown = PageSizing::fitted(shown, Twips::width(PicImage), Twips::height(PicImage));
-        }
-
-        Twips::setWidth(Image1, shown.width);
-        Twips::setHeight(Image1, shown.height);
-        arrangeScrollBars();
-        Twips::setTop(Image1, 0);
-        Twips::setLeft(Image1, 0);
-        // A new page opens at its top right corner.
-        if (hsImage->isVisibleTo(this))
-            hsImage->setValue(hsImage->maximum());
-
-        if (source.isValid())
-            m_pages->showing(source, picture, file);
-        Image1->setPicture(m_pages->atSize(source, picture.image, Image1->size()));
-        // A reader who zoomed is likely to zoom again: the next steps either
-        // way are shrunk ahead.
-        if (!chkFitToWindow->isChecked() && ZoomFactor != 1.0)
-            m_pages->prepareSizes(source,
-                                  {zoomedSize(picture.natural, ZoomFactor + 0.2 * ZoomFactor),
-                                   zoomedSize(picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
-        PicImage->setFocus();
-        // Painted now rather than at the next update pass: the page is what
-        // the reader waits for, and saving the position can follow it. A
-        // resized window is repainted whole as soon as its resize is done.
-        if (!m_resizing)
-            Image1->repaint();
-        saveReadingPosition();
-        decodeAheadFrom(n);
+        // In a fit mode a page shown at half its size or less is decoded at
+        // a reduced scale where its format allows (Two Pages decodes whole
+        // pages, as they may be shown beside another).
+        const bool reduce = fitMode() != PageSizing::Fit::None && !mnuTwoPages->isChecked();
+        if (const std::optional<LoadedPage> page = loadPage(n, reduce ? pageDisplaySize()
+                                                                      : ShownSize()))
+            showPicture(*page);
     } catch (const PlatformError &error) {
         if (error.number() == ErrorNumber::DiskNotReady) {
             showMessage(QStringLiteral("Disk Not Ready"),
@@ -223,8 +157,145 @@ void frmMain::ShowPage(qint16 &PageNumber)
             ClearView();
             return;
         }
-        reportPageFailure(error.number(), error.description(), memberName);
+        reportPageFailure(error.number(), error.description(), PageNames.value(n - 1));
     }
+}
+
+PageSource frmMain::pageSource(qint16 page) const
+{
+    const QString chapter = PagoraFolder + cboChapters->currentText();
+    const QString name = PageNames.value(page - 1);
+    return IsZipChapter ? PageSource::of(chapter, name)
+                        : PageSource::of(chapter + QLatin1Char('/') + name);
+}
+
+std::optional<frmMain::LoadedPage> frmMain::loadPage(qint16 pageNumber, const ShownSize &reduceTo)
+{
+    const QString memberName = PageNames.value(pageNumber - 1);
+    LoadedPage page;
+    page.source = pageSource(pageNumber);
+    // A page held already (decoded ahead, or shown before) is not read
+    // again; an archive page still leaves its temporary page file, from the
+    // bytes it was read from.
+    if (IsZipChapter && !haveRunFolder(memberName)) {
+        reportPageFailure(0, QString(), memberName);
+        return std::nullopt;
+    }
+    std::optional<PagePicture> held = m_pages->find(page.source, reduceTo);
+    page.file = held ? m_pages->fileOf(page.source) : QByteArray();
+    if (IsZipChapter && page.file.isEmpty())
+        held.reset();
+    QString path = page.source.path;
+    if (IsZipChapter) {
+        if (held) {
+            modUnZip::ZipMessageText.clear();
+            path = AppFolder + QStringLiteral("TempImage.")
+                   + leaveZipPageFile(fileSys(), memberName, AppFolder, &page.file);
+        } else {
+            path = AppFolder + QStringLiteral("TempImage.")
+                   + ExtractZipPage(memberName, &page.file);
+        }
+        if (path.endsWith(QLatin1Char('.'))) {
+            reportPageFailure(0, QString(), memberName);
+            return std::nullopt;
+        }
+    }
+    page.png = isPngPath(path);
+    IsPngPage = toBool16(page.png);
+    // Decoded once, from the bytes already read for an archive page.
+    page.picture = held ? *held
+                        : decodePage(page.png, path, IsZipChapter ? &page.file : nullptr, reduceTo);
+    return page;
+}
+
+std::optional<frmMain::LoadedPage> frmMain::loadSpreadPage(qint16 pageNumber)
+{
+    try {
+        return loadPage(pageNumber, ShownSize());
+    } catch (const PlatformError &error) {
+        if (error.number() == ErrorNumber::DiskNotReady)
+            throw;
+        reportPageFailure(error.number(), error.description(), PageNames.value(pageNumber - 1));
+        return std::nullopt;
+    }
+}
+
+bool frmMain::sizeShownPage()
+{
+    if (fitMode() != PageSizing::Fit::None)
+        ZoomFactor = 1.0;
+    const QWidget *natural = IsPngPage ? static_cast<QWidget *>(Picture2) : Image2;
+    const double naturalW = Twips::width(natural);
+    const double naturalH = Twips::height(natural);
+    if (PageSizing::zoomed(naturalW, naturalH, ZoomFactor).height == 0)
+        return false;
+    const PageSizing::Size shown = PageSizing::shown(naturalW, naturalH, ZoomFactor, fitMode(),
+                                                     viewport());
+    if (fitMode() == PageSizing::Fit::Window) {
+        hideVerticalBar();
+        hideHorizontalBar();
+    }
+    Twips::setWidth(Image1, shown.width);
+    Twips::setHeight(Image1, shown.height);
+    arrangeScrollBars();
+    Twips::setTop(Image1, 0);
+    Twips::setLeft(Image1, 0);
+    // A new page opens at its top right corner.
+    if (hsImage->isVisibleTo(this))
+        hsImage->setValue(hsImage->maximum());
+    return true;
+}
+
+void frmMain::showPicture(const LoadedPage &page)
+{
+    IsPngPage = toBool16(page.png);
+    measureNaturalSize(page.picture);
+    Image1->clearPicture();
+    if (!sizeShownPage())
+        return;
+    if (page.source.isValid())
+        m_pages->showing(page.source, page.picture, page.file);
+    Image1->setPicture(m_pages->atSize(page.source, page.picture.image, Image1->size()));
+    // A reader who zoomed is likely to zoom again: the next steps either
+    // way are shrunk ahead.
+    if (fitMode() == PageSizing::Fit::None && ZoomFactor != 1.0)
+        m_pages->prepareSizes(page.source,
+                              {zoomedSize(page.picture.natural, ZoomFactor + 0.2 * ZoomFactor),
+                               zoomedSize(page.picture.natural, ZoomFactor - 0.2 * ZoomFactor)});
+    finishShowing();
+}
+
+void frmMain::showSpread(const LoadedPage &first, const LoadedPage &second)
+{
+    // The spread is one picture for the sizing, the bars and the zoom.
+    IsPngPage = kFalse16;
+    measureNaturalSize({first.picture.image,
+                        SpreadPicture::naturalSize(first.picture.natural, second.picture.natural)});
+    Image1->clearPicture();
+    if (!sizeShownPage())
+        return;
+    m_pages->showing(first.source, first.picture, first.file);
+    m_pages->showingBeside(second.source, second.picture, second.file);
+    const auto [firstSize, secondSize] = SpreadPicture::partSizes(
+        first.picture.natural, second.picture.natural, Image1->size());
+    const QImage firstPart = m_pages->atSize(first.source, first.picture.image, firstSize);
+    const QImage secondPart = m_pages->atSize(second.source, second.picture.image, secondSize);
+    Image1->setPicture(mnuRightToLeft->isChecked()
+                           ? SpreadPicture::compose(secondPart, secondSize, firstPart, firstSize)
+                           : SpreadPicture::compose(firstPart, firstSize, secondPart, secondSize));
+    finishShowing();
+}
+
+void frmMain::finishShowing()
+{
+    PicImage->setFocus();
+    // Painted now rather than at the next update pass: the page is what
+    // the reader waits for, and saving the position can follow it. A
+    // resized window is repainted whole as soon as its resize is done.
+    if (!m_resizing)
+        Image1->repaint();
+    saveReadingPosition();
+    decodeAheadFrom(PageIndex);
 }
 
 void frmMain::measureNaturalSize(const PagePicture &picture)
@@ -241,44 +312,85 @@ void frmMain::measureNaturalSize(const PagePicture &picture)
     }
 }
 
+PageSizing::Viewport frmMain::viewport() const
+{
+    PageSizing::Viewport view;
+    view.width = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
+    view.height = Twips::height(PicImage)
+                  + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
+    view.frameWidth = Twips::fromPixels(PicImage->width() - PicImage->contentsRect().width());
+    view.frameHeight = Twips::fromPixels(PicImage->height() - PicImage->contentsRect().height());
+    view.verticalBarWidth = Twips::width(vsImage);
+    view.horizontalBarHeight = Twips::height(hsImage);
+    return view;
+}
+
 ShownSize frmMain::pageDisplaySize() const
 {
-    // As ShowPage sizes a page: zoomed, or in Fit To Window fitted to the
-    // viewport with both bars hidden.
-    const bool fit = chkFitToWindow->isChecked();
-    const double zoom = fit ? 1.0 : ZoomFactor;
-    const qint32 viewW = Twips::width(PicImage)
-                         + (vsImage->isVisibleTo(this) ? Twips::width(vsImage) : 0);
-    const qint32 viewH = Twips::height(PicImage)
-                         + (hsImage->isVisibleTo(this) ? Twips::height(hsImage) : 0);
-    return [fit, zoom, viewW, viewH](QSize natural) {
-        if (!fit)
-            return zoomedSize(natural, zoom);
-        const PageSizing::Size size = PageSizing::fitted(
-            PageSizing::zoomed(Twips::fromPixels(natural.width()),
-                               Twips::fromPixels(natural.height()), 1.0),
-            viewW, viewH);
+    // As ShowPage sizes a page.
+    const PageSizing::Fit fit = fitMode();
+    const double zoom = ZoomFactor;
+    const PageSizing::Viewport view = viewport();
+    return [fit, zoom, view](QSize natural) {
+        const PageSizing::Size size = PageSizing::shown(Twips::fromPixels(natural.width()),
+                                                        Twips::fromPixels(natural.height()), zoom,
+                                                        fit, view);
         return QSize(Twips::toPixels(size.width), Twips::toPixels(size.height));
     };
 }
 
 void frmMain::decodeAheadFrom(qint16 shown)
 {
+    const ShownSize display = pageDisplaySize();
+    if (mnuTwoPages->isChecked()) {
+        decodeSpreadsAhead(shown, display);
+        return;
+    }
     // The pages the reader goes to next: the next one, the one before, then
     // further on, as far as the budget goes.
     QList<PageSource> ahead;
-    const QString chapter = PagoraFolder + cboChapters->currentText();
     for (const int page : {shown + 1, shown - 1, shown + 2, shown + 3, shown + 4, shown + 5}) {
-        if (page < 1 || page > PageCount)
-            continue;
-        const QString name = PageNames.value(page - 1);
-        ahead.append(IsZipChapter ? PageSource::of(chapter, name)
-                                  : PageSource::of(chapter + QLatin1Char('/') + name));
+        if (page >= 1 && page <= PageCount)
+            ahead.append(pageSource(static_cast<qint16>(page)));
     }
     // Decoded and sized as ShowPage would decode and size them now.
-    const ShownSize display = pageDisplaySize();
+    const bool fit = fitMode() != PageSizing::Fit::None;
     m_pages->decodeAhead(ahead, decoderAheadOfTime(AppFolder), display,
-                         chkFitToWindow->isChecked() ? display : ShownSize());
+                         fit ? display : ShownSize());
+}
+
+void frmMain::decodeSpreadsAhead(qint16 shown, const ShownSize &display)
+{
+    // The page beside the one shown, the next spread, the one before, then
+    // further on; each page shrunk ahead to its part of its spread, as far
+    // as the page sizes read from the headers tell.
+    const int at = Spreads::holding(m_spreads, shown - 1);
+    QList<PageSource> ahead;
+    QHash<PageSource, QSize> parts;
+    for (const int index : {at, at + 1, at - 1, at + 2, at + 3}) {
+        if (at < 0 || index < 0 || index >= m_spreads.size())
+            continue;
+        const Spreads::Spread spread = m_spreads[index];
+        std::optional<std::pair<QSize, QSize>> sizes;
+        if (spread.count == 2) {
+            const QSize first = m_pageSizes.value(spread.first);
+            const QSize second = m_pageSizes.value(spread.first + 1);
+            if (first.isValid() && second.isValid())
+                sizes = SpreadPicture::partSizes(
+                    first, second, display(SpreadPicture::naturalSize(first, second)));
+        }
+        for (int page = spread.first; page < spread.first + spread.count; ++page) {
+            const PageSource source = pageSource(static_cast<qint16>(page + 1));
+            ahead.append(source);
+            if (sizes)
+                parts.insert(source, page == spread.first ? sizes->first : sizes->second);
+        }
+    }
+    m_pages->decodeAhead(
+        ahead, decoderAheadOfTime(AppFolder),
+        PageImages::SourceDisplaySize([parts, display](const PageSource &source, QSize natural) {
+            return parts.value(source, display(natural));
+        }));
 }
 
 void frmMain::reportPageFailure(int errorNumber, const QString &description,
@@ -330,27 +442,19 @@ void frmMain::hideHorizontalBar()
 
 void frmMain::arrangeScrollBars()
 {
-    // Decide both bars together against the viewport without bars, so that
-    // one bar's thickness never leaves a strip of the page out of reach.
-    // The page shows inside the viewport's border: a page larger than that
-    // needs a bar, and Max brings its far edge to the border. A fitted page
-    // was sized to the whole viewport and never needs a bar.
-    const qint32 pageW = Twips::width(Image1);
-    const qint32 pageH = Twips::height(Image1);
+    // The bars are decided against the viewport with none shown; a bar shown
+    // takes its thickness from the viewport, and Max brings the page's far
+    // edge to the viewport's frame.
     const qint32 barW = Twips::width(vsImage);
     const qint32 barH = Twips::height(hsImage);
-    const qint32 borderW = Twips::fromPixels(PicImage->width() - PicImage->contentsRect().width());
-    const qint32 borderH = Twips::fromPixels(PicImage->height()
-                                             - PicImage->contentsRect().height());
-    const bool fitted = chkFitToWindow->isChecked();
-    const qint32 fullW = Twips::width(PicImage) + (vsImage->isVisibleTo(this) ? barW : 0)
-                         - (fitted ? 0 : borderW);
-    const qint32 fullH = Twips::height(PicImage) + (hsImage->isVisibleTo(this) ? barH : 0)
-                         - (fitted ? 0 : borderH);
-    bool needV = pageH > fullH;
-    bool needH = pageW > (needV ? fullW - barW : fullW);
-    needV = pageH > (needH ? fullH - barH : fullH);
-    needH = pageW > (needV ? fullW - barW : fullW);
+    const PageSizing::Viewport view = viewport();
+    const qint32 borderW = view.frameWidth;
+    const qint32 borderH = view.frameHeight;
+    const qint32 pageW = Twips::width(Image1);
+    const qint32 pageH = Twips::height(Image1);
+    const PageSizing::Bars bars = PageSizing::barsFor({pageW, pageH}, fitMode(), view);
+    const bool needV = bars.vertical;
+    const bool needH = bars.horizontal;
 
     if (!needV) {
         hideVerticalBar();

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -52,6 +53,11 @@ void frmMain::chkFitToWindow_Click()
     const bool on = chkFitToWindow->isChecked();
     rcmnuFitToWindow->setChecked(on);
     mnuFitToWindow->setChecked(on);
+    // The fit modes exclude each other.
+    if (on) {
+        mnuFitWidth->setChecked(false);
+        mnuFitHeight->setChecked(false);
+    }
     if (PageIndex != 0)
         ShowPage(PageIndex);
 }
@@ -61,4 +67,50 @@ void frmMain::mnuFitToWindow_Click()
     // Changing the box runs its handler at once, which marks both menus and
     // shows the page; once is enough.
     chkFitToWindow->setChecked(!chkFitToWindow->isChecked());
+}
+
+namespace {
+
+// Turns Fit To Window off, with its marks, without showing the page: the
+// caller shows it once, in the mode chosen.
+void leaveFitToWindow(QCheckBox *box, QAction *entry, QAction *popupEntry)
+{
+    const QSignalBlocker quiet(box);
+    box->setChecked(false);
+    entry->setChecked(false);
+    popupEntry->setChecked(false);
+}
+
+} // namespace
+
+void frmMain::mnuFitWidth_Click()
+{
+    // The entry has changed its own mark; choosing the mode that is on turns it off.
+    if (mnuFitWidth->isChecked()) {
+        mnuFitHeight->setChecked(false);
+        leaveFitToWindow(chkFitToWindow, mnuFitToWindow, rcmnuFitToWindow);
+    }
+    if (PageIndex != 0)
+        ShowPage(PageIndex);
+}
+
+void frmMain::mnuFitHeight_Click()
+{
+    if (mnuFitHeight->isChecked()) {
+        mnuFitWidth->setChecked(false);
+        leaveFitToWindow(chkFitToWindow, mnuFitToWindow, rcmnuFitToWindow);
+    }
+    if (PageIndex != 0)
+        ShowPage(PageIndex);
+}
+
+PageSizing::Fit frmMain::fitMode() const
+{
+    if (chkFitToWindow->isChecked())
+        return PageSizing::Fit::Window;
+    if (mnuFitWidth->isChecked())
+        return PageSizing::Fit::Width;
+    if (mnuFitHeight->isChecked())
+        return PageSizing::Fit::Height;
+    return PageSizing::Fit::None;
 }

@@ -82,7 +82,7 @@ size_t qHash(const PageSource &source, size_t seed)
 struct PageImages::Job {
     PageSource source;
     Decoder decoder;
-    DisplaySize display;
+    SourceDisplaySize display;
     ShownSize reduceTo;
     PagePicture picture;
     QByteArray file;
@@ -98,7 +98,7 @@ struct PageImages::Job {
             picture = decoder(source, reduceTo, &file);
             ok = !picture.image.isNull();
             if (ok && display) {
-                size = display(picture.natural);
+                size = display(source, picture.natural);
                 if (shrinks(picture.image, size))
                     sized = shrunk(picture.image, size);
             }
@@ -178,6 +178,24 @@ void PageImages::showing(const PageSource &source, const PagePicture &picture,
     trimTo(budget());
 }
 
+void PageImages::showingBeside(const PageSource &source, const PagePicture &picture,
+                               const QByteArray &file)
+{
+    if (!source.isValid() || source == m_shownSource)
+        return;
+    const auto held = m_ahead.constFind(source);
+    if (held == m_ahead.cend() || held->page.image.cacheKey() != picture.image.cacheKey())
+        m_ahead.insert(source, Held{picture, file, {}});
+    m_wanted.removeOne(source);
+    m_wanted.prepend(source);
+    trimTo(budget(), 1);
+}
+
+void PageImages::setPagesShown(int count)
+{
+    m_pagesShown = std::clamp(count, 1, 2);
+}
+
 QImage PageImages::atSize(const PageSource &source, const QImage &picture, QSize size)
 {
     if (!shrinks(picture, size))
@@ -250,6 +268,17 @@ void PageImages::keepSizes(const PageSource &source, const QImage &picture,
 void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display,
                              ShownSize reduceTo)
 {
+    SourceDisplaySize bySize;
+    if (display)
+        bySize = [display = std::move(display)](const PageSource &, QSize natural) {
+            return display(natural);
+        };
+    decodeAhead(sources, std::move(decoder), std::move(bySize), std::move(reduceTo));
+}
+
+void PageImages::decodeAhead(const QList<PageSource> &sources, Decoder decoder,
+                             SourceDisplaySize display, ShownSize reduceTo)
+{
     const QList<PageSource> before = std::exchange(m_wanted, {});
     for (const PageSource &source : sources)
         if (source.isValid() && !(source == m_shownSource) && !m_wanted.contains(source))
@@ -304,8 +333,8 @@ qint64 PageImages::budget() const
     // Pages the size of the one shown, with the bytes an archive page was
     // read from (reckoned the same way for a page ahead, so that the
     // budget's pages do fit it).
-    return std::min(kMostBytes,
-                    kMostPages * (m_shown.page.image.sizeInBytes() + m_shown.file.size()));
+    return std::min(kMostBytes, kMostPages * m_pagesShown
+                                    * (m_shown.page.image.sizeInBytes() + m_shown.file.size()));
 }
 
 bool PageImages::busy() const
@@ -388,7 +417,7 @@ qint64 PageImages::pageBytes() const
     const QImage &picture = m_shown.page.image;
     qint64 bytes = picture.sizeInBytes() + m_shown.file.size();
     if (m_display) {
-        const QSize size = m_display(m_shown.page.natural);
+        const QSize size = m_display(m_shownSource, m_shown.page.natural);
         if (shrinks(picture, size))
             bytes += qint64(size.width()) * size.height() * picture.depth() / 8;
     }

@@ -56,6 +56,9 @@ public:
         std::function<PagePicture(const PageSource &, const ShownSize &reduceTo, QByteArray *file)>;
     // The size a page of the given natural pixel size is shown at.
     using DisplaySize = ShownSize;
+    // The same for pages whose display size depends on more than their own
+    // size (a page shown beside another).
+    using SourceDisplaySize = std::function<QSize(const PageSource &, QSize natural)>;
 
     explicit PageImages(QObject *parent = nullptr);
     ~PageImages() override;
@@ -73,6 +76,13 @@ public:
     void showing(const PageSource &source, const PagePicture &picture,
                  const QByteArray &file = QByteArray());
     const PageSource &shownSource() const { return m_shownSource; }
+    // A second page shown beside the one shown: held first among the pages
+    // ahead, and, like them, kept until it is no longer wanted.
+    void showingBeside(const PageSource &source, const PagePicture &picture,
+                       const QByteArray &file = QByteArray());
+    // How many pages are shown at once (1 or 2): the budget holds as many
+    // times more pages ahead.
+    void setPagesShown(int count);
 
     // The picture at `size`: shrunk by area averaging when smaller than its
     // natural size (made once per page and size), otherwise the picture.
@@ -88,6 +98,8 @@ public:
     // for before and is not asked for again, or was decoded for another
     // reduction, is dropped.
     void decodeAhead(const QList<PageSource> &sources, Decoder decoder, DisplaySize display,
+                     ShownSize reduceTo = {});
+    void decodeAhead(const QList<PageSource> &sources, Decoder decoder, SourceDisplaySize display,
                      ShownSize reduceTo = {});
 
     // Drops all work ahead and everything held but the page shown (a new
@@ -129,7 +141,8 @@ private:
     QSet<PageSource> m_failed;
     QSet<PageSource> m_noRoom; // decoded, then let go for want of room
     Decoder m_decoder;
-    DisplaySize m_display;
+    SourceDisplaySize m_display;
+    int m_pagesShown = 1;
     ShownSize m_reduceTo;
     QList<std::shared_ptr<Job>> m_running;
     bool m_startPending = false;

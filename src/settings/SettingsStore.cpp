@@ -140,6 +140,12 @@ QString groupPrefix(const QString &section)
     return isTopLevel(section) ? QString() : section + u'/';
 }
 
+// Sections whose keys are folder paths, matched exactly.
+bool keyedByFolder(const QString &section)
+{
+    return section == SettingsStore::FolderSection || section == SettingsStore::ReadingModesSection;
+}
+
 // Folder paths hold "/" (a group separator to QSettings), "=", ";", "%" and
 // anything else; percent-encoding makes each one a single plain key.
 // QSettings escapes the "%" once more in the file ("/" is stored as "%252F")
@@ -168,7 +174,7 @@ QStringList childKeys(QSettings &settings, const QString &section)
 // or the key itself when new.
 QString storedName(QSettings &settings, const QString &section, const QString &key)
 {
-    if (section == SettingsStore::FolderSection)
+    if (keyedByFolder(section))
         return encodeFolder(key);
     for (const QString &stored : childKeys(settings, section)) {
         if (stored.compare(key, Qt::CaseInsensitive) == 0)
@@ -216,7 +222,7 @@ void SettingsStore::write(const QString &section, const QString &key, const QStr
         return;
     const QString prefix = groupPrefix(section);
     unsaved().insert(m_settings);
-    if (section == FolderSection) {
+    if (keyedByFolder(section)) {
         m_settings->setValue(prefix + encodeFolder(key), value);
         return;
     }
@@ -240,7 +246,7 @@ QList<QPair<QString, QString>> SettingsStore::list(const QString &section) const
     if (section.isEmpty())
         return pairs;
     const QString prefix = groupPrefix(section);
-    const bool folders = section == FolderSection;
+    const bool folders = keyedByFolder(section);
     QSet<QString> seen;
     for (const QString &stored : childKeys(*m_settings, section)) {
         QString key = stored;

@@ -10,8 +10,8 @@
 // (~/.config/... without it).
 //
 // Section "General" is the top of the file; any other section is a group of
-// its own. Key names match without regard to case, except in the folder
-// section, whose keys are folder paths and match exactly. An empty section
+// its own. Key names match without regard to case, except in the sections
+// keyed by folder paths, whose keys match exactly. An empty section
 // or key names nothing: writing to it is dropped, reading gives the default.
 //
 // A store never fails its caller: what cannot be read gives the default, and
@@ -22,6 +22,8 @@ class SettingsStore {
 public:
     // Keys are folder paths here.
     static inline const QString FolderSection = QStringLiteral("PagoraDirs");
+    // Keys are folder paths here too: the reading modes of each folder.
+    static inline const QString ReadingModesSection = QStringLiteral("ReadingModes");
     // The last folder, chapter and page of the reader.
     static inline const QString GeneralSection = QStringLiteral("General");
 
