@@ -29,7 +29,7 @@ class TestModes : public QObject {
             text += c<QPushButton>(qPrintable(QString("cmdNavigate(%1)").arg(i)))->isEnabled()
                         ? '1'
                         : '0';
-        const QImage picture = c<ImageControl>("Image1")->picture();
+        const QImage picture = c("Image1")->grab().toImage();
         for (const int x : {2, picture.width() - 3})
             text += ' ' + QColor(picture.pixel(x, picture.height() / 2)).name();
         return text;
@@ -97,8 +97,8 @@ private slots:
         const QString other = TestEnvironment::freshFolder("other") + '/';
         // The cover; 2-3 a pair (3 a smaller page, raised to 2's height); 4 wide; 5-6; 7 alone.
         const QList<std::pair<QSize, QColor>> pages = {
-            {{100, 150}, Qt::red},    {{100, 150}, Qt::green},   {{50, 75}, Qt::blue},
-            {{200, 100}, Qt::yellow}, {{100, 150}, Qt::cyan},    {{100, 150}, Qt::magenta},
+            {{100, 150}, Qt::red},    {{100, 150}, Qt::green}, {{50, 75}, Qt::blue},
+            {{200, 100}, Qt::yellow}, {{100, 150}, Qt::cyan},  {{100, 150}, Qt::magenta},
             {{100, 150}, Qt::gray}};
         for (int i = 0; i < pages.size(); ++i)
             writePage(manga + QString("c/p%1.png").arg(i + 1), pages[i].first, pages[i].second);
@@ -122,24 +122,23 @@ private slots:
                    + SettingsStore().read(SettingsStore::GeneralSection, "LastPage", "-");
         };
         QCOMPARE(storedModes(manga), "none");
-        for (const QString line :
-             {"mnuTwoPages: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
-              "Space: Page 4 of 7 1111 #ffff00 #ffff00 4 4",
-              "Backspace: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
-              "mnuRightToLeft: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
-              "cmdNavigate(2): Page 4 of 7 1111 #ffff00 #ffff00 4 4",
-              "Ctrl+PgDown: Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
-              "cmdNavigate(1): Page 4 of 7 1111 #ffff00 #ffff00 4 4",
-              "rcmnuNextPage: Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
-              "cmdNavigate(3): Page 7 of 7 1100 #a0a0a4 #a0a0a4 7 7",
-              "cmdNavigate(1): Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
-              "cmdNavigate(0): Page 1 of 7 0011 #ff0000 #ff0000 1 1",
-              "rcmnuNextPage: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
-              "mnuRightToLeft: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
-              "mnuRightToLeft: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
-              "mnuTwoPages: Page 2 of 7 1111 #00ff00 #00ff00 2 2",
-              "cmdNavigate(2): Page 3 of 7 1111 #0000ff #0000ff 3 3",
-              "mnuTwoPages: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2"})
+        for (const QString line : {"mnuTwoPages: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
+                                   "Space: Page 4 of 7 1111 #ffff00 #ffff00 4 4",
+                                   "Backspace: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
+                                   "mnuRightToLeft: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
+                                   "cmdNavigate(2): Page 4 of 7 1111 #ffff00 #ffff00 4 4",
+                                   "Ctrl+PgDown: Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
+                                   "cmdNavigate(1): Page 4 of 7 1111 #ffff00 #ffff00 4 4",
+                                   "rcmnuNextPage: Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
+                                   "cmdNavigate(3): Page 7 of 7 1100 #a0a0a4 #a0a0a4 7 7",
+                                   "cmdNavigate(1): Pages 5-6 of 7 1111 #ff00ff #00ffff 5 5",
+                                   "cmdNavigate(0): Page 1 of 7 0011 #ff0000 #ff0000 1 1",
+                                   "rcmnuNextPage: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
+                                   "mnuRightToLeft: Pages 2-3 of 7 1111 #00ff00 #0000ff 2 2",
+                                   "mnuRightToLeft: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2",
+                                   "mnuTwoPages: Page 2 of 7 1111 #00ff00 #00ff00 2 2",
+                                   "cmdNavigate(2): Page 3 of 7 1111 #0000ff #0000ff 3 3",
+                                   "mnuTwoPages: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2"})
             QCOMPARE(line.section(": ", 0, 0) + ": " + step(qPrintable(line.section(": ", 0, 0))),
                      line);
         QCOMPARE(storedModes(manga), "TwoPages RightToLeft");
@@ -149,9 +148,9 @@ private slots:
         c<QAction>("mnuFitWidth")->trigger();
         c<QAction>("rcmnuNextPage")->trigger();
         QCOMPARE(c<QLabel>("lblPage")->text(), "Pages 2-3 of 3");
-        QCOMPARE(std::tuple(c("vsImage")->isVisible(), c("hsImage")->isVisible(),
-                            c("Image1")->width()),
-                 std::tuple(true, false, c("PicImage")->contentsRect().width()));
+        QCOMPARE(
+            std::tuple(c("vsImage")->isVisible(), c("hsImage")->isVisible(), c("Image1")->width()),
+            std::tuple(true, false, c("PicImage")->contentsRect().width()));
         QVERIFY(c("Image1")->height() > c("PicImage")->height());
 
         // Another folder reads with the modes off and stores nothing; the first gets its back.
@@ -160,7 +159,8 @@ private slots:
                  std::pair(false, QString("none")));
         QCOMPARE(c<QLabel>("lblPage")->text(), "Page 1 of 3");
         WindowFixtures::openSeries(*w, manga, "c");
-        QVERIFY(c<QAction>("mnuTwoPages")->isChecked() && c<QAction>("mnuRightToLeft")->isChecked());
+        QVERIFY(c<QAction>("mnuTwoPages")->isChecked()
+                && c<QAction>("mnuRightToLeft")->isChecked());
         QTest::mouseClick(c<QPushButton>("cmdNavigate(3)"), Qt::LeftButton);
         QTest::mouseClick(c<QPushButton>("cmdNavigate(1)"), Qt::LeftButton);
         QCOMPARE(w->view().page, 5);

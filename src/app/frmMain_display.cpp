@@ -280,9 +280,11 @@ void frmMain::showSpread(const LoadedPage &first, const LoadedPage &second)
         first.picture.natural, second.picture.natural, Image1->size());
     const QImage firstPart = m_pages->atSize(first.source, first.picture.image, firstSize);
     const QImage secondPart = m_pages->atSize(second.source, second.picture.image, secondSize);
-    Image1->setPicture(mnuRightToLeft->isChecked()
-                           ? SpreadPicture::compose(secondPart, secondSize, firstPart, firstSize)
-                           : SpreadPicture::compose(firstPart, firstSize, secondPart, secondSize));
+    // Each page drawn in its part: no picture of the whole spread is made.
+    if (mnuRightToLeft->isChecked())
+        Image1->setPictures(secondPart, firstPart, secondSize.width());
+    else
+        Image1->setPictures(firstPart, secondPart, firstSize.width());
     finishShowing();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QSize>
 
 #include <utility>
@@ -14,7 +13,5 @@ QSize naturalSize(QSize first, QSize second);
 // The size each page takes in a spread shown at `shown`: both as high as
 // it, their widths in proportion, together exactly as wide as it.
 std::pair<QSize, QSize> partSizes(QSize first, QSize second, QSize shown);
-// The two pictures, each at its part size, left then right, in one picture.
-QImage compose(const QImage &left, QSize leftSize, const QImage &right, QSize rightSize);
 
 } // namespace SpreadPicture

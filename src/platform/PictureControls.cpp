@@ -75,8 +75,18 @@ void ImageControl::setStretch(bool stretch)
 void ImageControl::setPicture(const QImage &picture)
 {
     m_picture = picture;
+    m_right = QImage();
     if (!m_stretch && !m_picture.isNull())
         resize(m_picture.size());
+    markOpaque();
+    update();
+}
+
+void ImageControl::setPictures(const QImage &left, const QImage &right, int split)
+{
+    m_picture = left;
+    m_right = right;
+    m_split = split;
     markOpaque();
     update();
 }
@@ -85,13 +95,15 @@ void ImageControl::markOpaque()
 {
     // A stretched picture covers the whole control: when it has no
     // transparency, what lies behind it need not be painted first.
-    setAttribute(Qt::WA_OpaquePaintEvent,
-                 m_stretch && !m_picture.isNull() && !m_picture.hasAlphaChannel());
+    setAttribute(Qt::WA_OpaquePaintEvent, m_stretch && !m_picture.isNull()
+                                              && !m_picture.hasAlphaChannel()
+                                              && !m_right.hasAlphaChannel());
 }
 
 void ImageControl::clearPicture()
 {
     m_picture = QImage();
+    m_right = QImage();
     markOpaque();
     update();
 }
@@ -105,14 +117,27 @@ void ImageControl::paintEvent(QPaintEvent *event)
         painter.drawImage(0, 0, m_picture);
         return;
     }
-    // Map the exposed rectangle back onto the picture and scale only that part.
-    const QRectF target = event->rect();
-    const double sx = double(m_picture.width()) / width();
-    const double sy = double(m_picture.height()) / height();
-    const QRectF source(target.x() * sx, target.y() * sy, target.width() * sx,
-                        target.height() * sy);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    painter.drawImage(target, m_picture, source);
+    if (m_right.isNull()) {
+        drawStretched(painter, event->rect(), m_picture, rect());
+        return;
+    }
+    drawStretched(painter, event->rect(), m_picture, QRect(0, 0, m_split, height()));
+    drawStretched(painter, event->rect(), m_right, QRect(m_split, 0, width() - m_split, height()));
+}
+
+void ImageControl::drawStretched(QPainter &painter, const QRect &exposed, const QImage &picture,
+                                 const QRect &part)
+{
+    // Map the exposed part back onto the picture and scale only that part.
+    const QRectF target = exposed.intersected(part);
+    if (target.isEmpty() || part.isEmpty())
+        return;
+    const double sx = double(picture.width()) / part.width();
+    const double sy = double(picture.height()) / part.height();
+    const QRectF source((target.x() - part.x()) * sx, (target.y() - part.y()) * sy,
+                        target.width() * sx, target.height() * sy);
+    painter.drawImage(target, picture, source);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent *event)

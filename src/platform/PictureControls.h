@@ -32,6 +32,8 @@ private:
 // draws only the exposed part, so a large stretched page costs no more to
 // paint than the viewport it shows through. Pictures are implicitly shared,
 // so two controls showing one page hold one copy of its pixels.
+class QPainter;
+
 class ImageControl : public QWidget {
     Q_OBJECT
 public:
@@ -42,6 +44,9 @@ public:
 
     const QImage &picture() const { return m_picture; }
     void setPicture(const QImage &picture);
+    // Two pictures side by side, for a stretching control: the first fills
+    // its left `split` pixels, the second the rest, each stretched to its part.
+    void setPictures(const QImage &left, const QImage &right, int split);
     void clearPicture();
 
 signals:
@@ -57,7 +62,11 @@ protected:
 
 private:
     void markOpaque();
+    static void drawStretched(QPainter &painter, const QRect &exposed, const QImage &picture,
+                              const QRect &part);
 
     QImage m_picture;
+    QImage m_right; // beside m_picture, from m_split on
+    int m_split = 0;
     bool m_stretch = false;
 };
