@@ -373,13 +373,14 @@ public:
         QTest::keyClick(target, key, modifiers);
     }
 
-    double nextPage()
+    // The next page, or in Two Pages the next spread (`pages` on from this one).
+    double nextPage(int pages = 1)
     {
         const qint16 before = page();
         if (before >= w->view().pageCount)
             fail(QStringLiteral("no next page after %1").arg(before));
         const double ms = untilPainted([this] { press(Qt::Key_PageDown, Qt::ControlModifier); });
-        if (page() != before + 1)
+        if (page() != before + pages)
             fail(QStringLiteral("Ctrl+Page Down went from page %1 to %2").arg(before).arg(page()));
         return ms;
     }
@@ -391,6 +392,19 @@ public:
         if (page() != 1 || w->view().pageCount < 1)
             fail(QStringLiteral("chapter %1 did not open at its first page").arg(name));
         return ms;
+    }
+
+    // Two Pages on or off, for the series open (and remembered for it).
+    void setTwoPages(bool on)
+    {
+        auto *entry = control<QAction>("mnuTwoPages");
+        if (entry->isChecked() == on)
+            return;
+        if (page() > 0)
+            untilPainted([entry] { entry->trigger(); });
+        else
+            entry->trigger();
+        settle();
     }
 
     void setFit(bool on)
@@ -472,6 +486,23 @@ void nextAfterPause(benchmark::State &state, const QString &input)
     }
 }
 
+// In Two Pages, the next spread (two pages) after a second on the current
+// one; the chapter's pages are all tall, so every spread after the cover
+// holds two.
+void nextSpreadAfterPause(benchmark::State &state, const QString &input)
+{
+    baselineFor(input);
+    Window &window = session(input);
+    window.setFit(false);
+    window.setTwoPages(true);
+    for (auto _ : state) {
+        QTest::qWait(1000);
+        const int pages = window.page() == 1 ? 1 : 2;
+        report(state, input, window.nextPage(pages));
+    }
+    window.setTwoPages(false);
+}
+
 // Twenty next pages, each pressed as soon as the one before is painted,
 // after a second on the starting page.
 void rapidPaging(benchmark::State &state, const QString &input)
@@ -548,6 +579,22 @@ void chapterChange(benchmark::State &state, const QString &input)
         QTest::qWait(200);
         report(state, input, window.chooseChapter(input));
     }
+}
+
+// The same in Two Pages: the chapter is split into spreads from its pages'
+// headers before its first page shows.
+void chapterChangeTwoPages(benchmark::State &state, const QString &input)
+{
+    baselineFor(input);
+    Window &window = session(BenchInputs::spacerChapter());
+    window.setTwoPages(true);
+    for (auto _ : state) {
+        if (window.chapters()->currentText() != BenchInputs::spacerChapter())
+            window.chooseChapter(BenchInputs::spacerChapter());
+        QTest::qWait(200);
+        report(state, input, window.chooseChapter(input));
+    }
+    window.setTwoPages(false);
 }
 
 // Opening the series folder of many chapters through the folder box: its
@@ -633,6 +680,8 @@ void registerBenchmarks()
             [input](auto &s) { firstPage(s, input, true); });
         add(QStringLiteral("next_after_1s"), input, 5, 1,
             [input](auto &s) { nextAfterPause(s, input); });
+        add(QStringLiteral("next_spread_after_1s"), input, 5, 1,
+            [input](auto &s) { nextSpreadAfterPause(s, input); });
         add(QStringLiteral("next_rapid20"), input, 1, 20,
             [input](auto &s) { rapidPaging(s, input); });
         add(QStringLiteral("redisplay_resize"), input, 6, 1,
@@ -647,6 +696,8 @@ void registerBenchmarks()
         add(QStringLiteral("baseline"), input, 7, 1, [input](auto &s) { baseline(s, input); });
         add(QStringLiteral("chapter_change"), input, 5, 1,
             [input](auto &s) { chapterChange(s, input); });
+        add(QStringLiteral("chapter_change_two_pages"), input, 5, 1,
+            [input](auto &s) { chapterChangeTwoPages(s, input); });
     }
     const QString many = BenchInputs::manyChaptersFolder();
     add(QStringLiteral("baseline"), many, 7, 1, [many](auto &s) { baseline(s, many); });
@@ -682,6 +733,9 @@ QString measureText(const QString &measure)
         {QStringLiteral("redisplay_resize_fit"), QStringLiteral("redisplay after resize, Fit")},
         {QStringLiteral("redisplay_zoom"), QStringLiteral("redisplay after zoom step")},
         {QStringLiteral("chapter_change"), QStringLiteral("chapter change to it")},
+        {QStringLiteral("next_spread_after_1s"), QStringLiteral("next spread after 1 s")},
+        {QStringLiteral("chapter_change_two_pages"),
+         QStringLiteral("chapter change, split in spreads")},
         {QStringLiteral("load_chapter_list"), QStringLiteral("LoadChapterList")},
     };
     return texts.value(measure, measure);
@@ -708,6 +762,10 @@ Goal goalFor(const QString &measure, const QString &input)
         return {0.1, 0};
     if (measure == QLatin1String("chapter_change"))
         return {0, 30};
+    if (measure == QLatin1String("next_spread_after_1s"))
+        return {0, 20};
+    if (measure == QLatin1String("chapter_change_two_pages"))
+        return {0, 50};
     if (measure == QLatin1String("load_chapter_list"))
         return {0, 60};
     return {};
