@@ -153,6 +153,27 @@ private slots:
             std::tuple(true, false, c("PicImage")->contentsRect().width()));
         QVERIFY(c("Image1")->height() > c("PicImage")->height());
 
+        // The fit modes exclude each other, by the box or the menus; choosing the one on turns
+        // it off; the zoom keys do nothing in any of them.
+        const auto marks = [this] {
+            QString on;
+            for (const char *mark :
+                 {"mnuFitToWindow", "rcmnuFitToWindow", "mnuFitWidth", "mnuFitHeight"})
+                on += c<QAction>(mark)->isChecked() ? '1' : '0';
+            QTest::keyClick(c("PicImage"), Qt::Key_Z, Qt::ShiftModifier);
+            return on + (c<QCheckBox>("chkFitToWindow")->isChecked() ? " box " : " - ")
+                   + QString::number(w->view().zoom);
+        };
+        QCOMPARE(marks(), "0010 - 1");
+        c<QAction>("mnuFitHeight")->trigger();
+        QCOMPARE(marks(), "0001 - 1");
+        c<QCheckBox>("chkFitToWindow")->click();
+        QCOMPARE(marks(), "1100 box 1");
+        c<QAction>("mnuFitWidth")->trigger();
+        QCOMPARE(marks(), "0010 - 1");
+        c<QAction>("mnuFitWidth")->trigger();
+        QCOMPARE(marks(), "0000 - 0.8");
+
         // Another folder reads with the modes off and stores nothing; the first gets its back.
         WindowFixtures::openSeries(*w, other);
         QCOMPARE(std::pair(c<QAction>("mnuTwoPages")->isChecked(), storedModes(other)),
