@@ -166,6 +166,42 @@ private slots:
         QCOMPARE(bool(readZipPage(path, member, ask, &message, limit)), reason.isEmpty());
         QVERIFY2(message.contains(reason), qPrintable(message));
     }
+
+    // Page sizes come from each member's first 64 KiB, in the order asked, for every kind; a
+    // member missing, encrypted, a link, or with its header further in, has none.
+    void pageSizesFromMemberStarts_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"Ch.cbz", "Ch.cbr", "Ch.cb7", "gone.cbz"})
+            QTest::newRow(name) << name;
+    }
+
+    void pageSizesFromMemberStarts()
+    {
+        QFETCH(QString, name);
+        const QString path = QFileInfo(archive).path() + '/' + name;
+        const QSize wide(53, 37), tall(37, 53), none;
+        const QByteArray jpeg = SeriesFixtures::solidPage(tall, Qt::red);
+        const QByteArray app1 = QByteArray("\xFF\xE1\x9C\x42", 4) + QByteArray(40'000, 'x');
+        QList<zf::Member> members{
+            zf::file("long.jpg", jpeg + QByteArray(100'000, '\0')),
+            zf::file("a.png", SeriesFixtures::solidPage(wide, Qt::red, "PNG")),
+            zf::file("deep.jpg", "\xFF\xD8" + app1 + app1 + jpeg.mid(2)),
+            zf::symlink("link.jpg", "a.png")};
+        const bool zip = name.endsWith("cbz"), gone = name.startsWith("gone");
+        if (zip)
+            members << zf::encrypted("locked.jpg", ZIP_EM_TRAD_PKWARE, "key");
+        QVERIFY(gone
+                || (zip                    ? zf::write(path, members)
+                    : name.endsWith("cbr") ? af::writeRar(path, members)
+                                           : af::write7z(path, members)));
+        const QStringList asked{"a.png",      "long.jpg", "missing.jpg", "deep.jpg",
+                                "locked.jpg", "link.jpg", "a.png"};
+        const QList<QSize> sizes = gone ? QList<QSize>(asked.size())
+                                        : QList<QSize>{wide, tall, none, none, none, none, wide};
+        QCOMPARE(zipPageSizes(path, asked), sizes);
+        QCOMPARE(ZipMessageText, QString());
+    }
 };
 
 PAGORA_TEST_MAIN(TestArchive)

@@ -1,12 +1,14 @@
 // Decoding pages on the PNG route and by the picture loader, and their errors.
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
+#include "imaging/PageHeaders.h"
 #include "imaging/PictureLoader.h"
 #include "imaging/modFreeImage.h"
 
 #include <QtTest>
 #include <future>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 using namespace modFreeImage;
@@ -140,6 +142,74 @@ private slots:
         }
         QCOMPARE(failure([&] { DecodePngPage(path); }), error);
         QCOMPARE(failure([&] { LoadPicture(path); }), error);
+    }
+
+    // A page's header states the size its decoder gives it; "<...>" is no file of bytes, and an
+    // invalid size is unknown. The JPEG's EXIF says "turned a quarter", which the decoder ignores.
+    void headerStatesTheDecodedSize_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QSize>("size");
+        const QSize size(37, 53), unknown;
+        const auto made = [&](const char *format, int quality = -1, QImage::Format kind = {}) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            const QImage image = page(size, kind ? kind : QImage::Format_RGB32);
+            return image.save(&buffer, format, quality) ? bytes : "<no writer>";
+        };
+        const QByteArray jpeg = made("JPEG"), png = made("PNG"), webp = made("WEBP");
+        QByteArray turned = QByteArray("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06",
+                                       27)
+                                .leftJustified(60'000, '\0');
+        turned = QByteArray("\xFF\xD8\xFF\xE1\xEA\x62", 6) + turned + "\xFF\xFF"; // 60,002 long
+        QByteArray topDown = made("BMP"), narrow = png;
+        topDown.replace(22, 4, "\xCB\xFF\xFF\xFF", 4); // height -53
+        narrow.replace(16, 4, QByteArray(4, '\0'));    // width 0
+        QTest::newRow("JPEG") << jpeg << size;
+        QTest::newRow("JPEG, 60 KB of EXIF, fill") << turned + jpeg.mid(2) << size;
+        QTest::newRow("PNG") << png << size;
+        QTest::newRow("GIF") << SeriesFixtures::solidPage(size, red, "GIF") << size;
+        QTest::newRow("BMP stored top row first") << topDown << size;
+        QTest::newRow("WebP lossy") << webp << size;
+        QTest::newRow("WebP lossless") << made("WEBP", 100) << size;
+        QTest::newRow("WebP with alpha") << made("WEBP", 50, QImage::Format_ARGB32) << size;
+        QTest::newRow("TIFF, by Qt") << made("TIFF") << size;
+        QTest::newRow("JPEG cut before its frame")
+            << jpeg.left(jpeg.indexOf("\xFF\xC0")) << unknown;
+        QTest::newRow("JPEG cut in its frame")
+            << jpeg.left(jpeg.indexOf("\xFF\xC0") + 8) << unknown;
+        QTest::newRow("PNG cut in its header") << png.left(20) << unknown;
+        QTest::newRow("WebP cut in its header") << webp.left(25) << unknown;
+        QTest::newRow("PNG 0 wide") << narrow << unknown;
+        QTest::newRow("garbage") << QByteArray("not a picture, not at all") << unknown;
+        QTest::newRow("empty") << QByteArray() << unknown;
+        for (const char *none : {"<missing>", "<folder>", "<pipe>"})
+            QTest::newRow(none) << QByteArray(none) << unknown;
+    }
+    void headerStatesTheDecodedSize()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QSize, size);
+        if (content == "<no writer>")
+            QSKIP("Qt writes no such picture here");
+        const QString folder = TestEnvironment::freshFolder("headers"), path = folder + "/page";
+        QVERIFY(content != "<folder>" || QDir().mkpath(path));
+        QVERIFY(content != "<pipe>" || ::mkfifo(QFile::encodeName(path), 0600) == 0);
+        if (!content.startsWith('<')) {
+            SeriesFixtures::writeBytes(path, content);
+            QBuffer buffer(&content);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            QCOMPARE(PageHeaders::sizeOf(buffer), size);
+            if (size.isValid())
+                QCOMPARE(LoadPage(content).natural, size);
+        }
+        QCOMPARE(PageHeaders::sizeOfFile(path), size);
+        // Enough paths for two threads, each size in its place.
+        QStringList paths;
+        QList<QSize> sizes;
+        for (int i = 0; i < 100; ++i)
+            paths << (i % 3 ? path : folder + "/none"), sizes << (i % 3 ? size : QSize());
+        QCOMPARE(PageHeaders::sizesOfFiles(paths), sizes);
     }
 };
 

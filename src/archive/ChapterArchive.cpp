@@ -1,7 +1,10 @@
 #include "archive/ChapterArchive.h"
 
 #include "archive/LibarchiveChapter.h"
+#include "imaging/PageHeaders.h"
 #include "platform/Wildcard.h"
+
+#include <QBuffer>
 
 #include <algorithm>
 
@@ -52,6 +55,27 @@ public:
         return bytes;
     }
 
+    // Members are found by name and read in part, each on its own.
+    QList<QSize> pageSizes(const QStringList &memberNames) override
+    {
+        QList<QSize> sizes;
+        sizes.reserve(memberNames.size());
+        for (const QString &name : memberNames) {
+            const qint64 index = m_archive.indexOf(name);
+            QSize size;
+            for (const qint64 length : {FirstHeadBytes, PageHeadBytes}) {
+                const std::optional<QByteArray> head = index < 0
+                                                           ? std::nullopt
+                                                           : m_archive.readStart(index, length);
+                size = head ? pageSizeIn(*head) : QSize();
+                if (size.isValid() || !head || head->size() < length)
+                    break;
+            }
+            sizes.append(size);
+        }
+        return sizes;
+    }
+
     QString errorText() const override { return m_errorText; }
 
 private:
@@ -60,6 +84,19 @@ private:
 };
 
 } // namespace
+
+QList<QSize> ChapterArchive::pageSizes(const QStringList &memberNames)
+{
+    return QList<QSize>(memberNames.size());
+}
+
+QSize pageSizeIn(const QByteArray &head)
+{
+    QBuffer buffer;
+    buffer.setData(head);
+    buffer.open(QIODevice::ReadOnly);
+    return PageHeaders::sizeOf(buffer);
+}
 
 bool ChapterArchive::isZipKind(const QString &path)
 {

@@ -3,6 +3,8 @@
 #include "archive/ZipArchive.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +32,18 @@ public:
     virtual std::optional<QByteArray> read(const QString &memberName,
                                            const ZipArchive::PasswordPrompt &ask = {},
                                            qint64 sizeLimit = ZipArchive::MemberSizeLimit) = 0;
+    // Page sizes are read from no more than this much of a member's start:
+    // room for any header, metadata before a JPEG's frame included.
+    static constexpr qint64 PageHeadBytes = 64 * 1024;
+    // Most headers lie in this much: a member's start is read that far
+    // first, and only on to PageHeadBytes when its header is not whole there.
+    static constexpr qint64 FirstHeadBytes = 4 * 1024;
+    // The pixel size each named member's header states (PageHeaders), in
+    // the names' order, reading only the first PageHeadBytes of each. An
+    // invalid size for a member that is missing, encrypted (no password is
+    // ever asked) or unreadable, or whose header lies beyond that start.
+    // This default knows no sizes; each kind reads them its own way.
+    virtual QList<QSize> pageSizes(const QStringList &memberNames);
     // Why the last open or read failed, as one line for the archive message.
     virtual QString errorText() const = 0;
 
@@ -44,3 +58,7 @@ public:
 // "*.cbr", "*.rar", "*.cb7" or "*.7z", matched as a folder search matches a
 // wildcard, without regard to case.
 bool isChapterArchiveName(const QString &fileName);
+
+// The pixel size a member's first bytes state (PageHeaders::sizeOf);
+// invalid when they hold no whole header.
+QSize pageSizeIn(const QByteArray &head);

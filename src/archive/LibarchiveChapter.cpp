@@ -1,6 +1,7 @@
 #include "archive/LibarchiveChapter.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -169,4 +170,57 @@ std::optional<QByteArray> LibarchiveChapter::read(const QString &memberName,
         }
         bytes.append(chunk.constData(), qsizetype(got));
     }
+}
+
+QList<QSize> LibarchiveChapter::pageSizes(const QStringList &memberNames)
+{
+    m_errorText.clear();
+    QList<QSize> sizes(memberNames.size());
+    // Where each name wanted stands in the list; a name is dropped once
+    // met, so the first regular member of that name counts, as read() has it.
+    QHash<QString, QList<qsizetype>> wanted;
+    for (qsizetype i = 0; i < memberNames.size(); ++i)
+        wanted[memberNames[i]].append(i);
+    const Reader reader = start();
+    if (!reader)
+        return sizes;
+    QByteArray head(qsizetype(PageHeadBytes), Qt::Uninitialized);
+    archive_entry *entry = nullptr;
+    while (!wanted.isEmpty()) {
+        const int status = archive_read_next_header(reader.get(), &entry);
+        if (status == ARCHIVE_EOF)
+            break;
+        if (status < ARCHIVE_WARN) {
+            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
+            break;
+        }
+        const auto found = wanted.constFind(nameOf(entry));
+        if (found == wanted.cend() || !isRegular(entry)) {
+            archive_read_data_skip(reader.get());
+            continue;
+        }
+        if (archive_entry_is_data_encrypted(entry)) {
+            wanted.erase(found); // unknown: no password is ever asked
+            continue;
+        }
+        // Only the head is unpacked, its first part first; the next header
+        // passes over the rest.
+        qint64 filled = 0;
+        QSize size;
+        for (const qint64 length : {FirstHeadBytes, PageHeadBytes}) {
+            la_ssize_t got = 1;
+            while (filled < length && got > 0) {
+                got = archive_read_data(reader.get(), head.data() + filled,
+                                        size_t(length - filled));
+                filled += qMax<la_ssize_t>(got, 0);
+            }
+            size = got < 0 ? QSize() : pageSizeIn(head.left(qsizetype(filled)));
+            if (size.isValid() || got <= 0)
+                break;
+        }
+        for (const qsizetype at : *found)
+            sizes[at] = size;
+        wanted.erase(found);
+    }
+    return sizes;
 }

@@ -16,6 +16,8 @@ public:
     std::optional<QByteArray> read(const QString &memberName,
                                    const ZipArchive::PasswordPrompt &ask = {},
                                    qint64 sizeLimit = ZipArchive::MemberSizeLimit) override;
+    // One pass over the archive, whatever the number of names.
+    QList<QSize> pageSizes(const QStringList &memberNames) override;
     QString errorText() const override { return m_errorText; }
 
 private:

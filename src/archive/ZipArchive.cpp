@@ -248,6 +248,54 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
     return std::nullopt;
 }
 
+std::optional<QByteArray> ZipArchive::readStart(qint64 index, qint64 maxBytes)
+{
+    m_error = Error::None;
+    m_errorText.clear();
+    zip_stat_t stat;
+    if (!m_archive || index < 0
+        || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name) {
+        fail(Error::NoSuchMember, QStringLiteral("caution: no member matches #%1").arg(index));
+        return std::nullopt;
+    }
+    const QString name = QString::fromUtf8(stat.name);
+    if (isSymbolicLink(index)) {
+        fail(Error::SymbolicLink,
+             QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
+        return std::nullopt;
+    }
+    if (encrypted(stat)) {
+        fail(Error::NoPassword, QStringLiteral("  skipping: %1  no password given").arg(name));
+        return std::nullopt;
+    }
+    const std::unique_ptr<zip_file_t, MemberCloser> member(
+        zip_fopen_index(m_archive.get(), zip_uint64_t(index), 0));
+    if (!member) {
+        const int code = zip_error_code_zip(zip_get_error(m_archive.get()));
+        zip_error_clear(m_archive.get());
+        fail(Error::NotRead,
+             QStringLiteral("  error: %1  not extracted (%2)").arg(name, libzipText(code)));
+        return std::nullopt;
+    }
+    QByteArray bytes(qsizetype(qBound<qint64>(0, maxBytes, MemberSizeLimit)), Qt::Uninitialized);
+    qint64 total = 0;
+    while (total < bytes.size()) {
+        const zip_int64_t got = zip_fread(member.get(), bytes.data() + total,
+                                          zip_uint64_t(bytes.size() - total));
+        if (got < 0) {
+            fail(Error::Damaged,
+                 QStringLiteral("  error: %1  damaged member (%2)")
+                     .arg(name, libzipText(zip_error_code_zip(zip_file_get_error(member.get())))));
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        total += got;
+    }
+    bytes.truncate(qsizetype(total));
+    return bytes;
+}
+
 ZipArchive::Attempt ZipArchive::attempt(qint64 index, const char *password, quint64 declared,
                                         QByteArray &bytes, QString &reason)
 {

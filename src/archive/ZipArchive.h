@@ -83,6 +83,12 @@ public:
     std::optional<QByteArray> read(qint64 index, const PasswordPrompt &ask = {},
                                    qint64 sizeLimit = MemberSizeLimit);
 
+    // At most the first maxBytes of the member (all of a shorter one), or
+    // nullopt with the error set. Never asks for a password: an encrypted
+    // member fails unread. The data is not checked, as it is not read to
+    // its end.
+    std::optional<QByteArray> readStart(qint64 index, qint64 maxBytes);
+
     Error error() const { return m_error; }
     // What failed, as one line for the archive message: the archive's path or
     // the member's name, and why. Empty after a success.

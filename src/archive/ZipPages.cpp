@@ -123,6 +123,14 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
     return bytes;
 }
 
+QList<QSize> zipPageSizes(const QString &archivePath, const QStringList &memberNames)
+{
+    const std::unique_ptr<ChapterArchive> archive = ChapterArchive::forPath(archivePath);
+    if (!archive->open(archivePath))
+        return QList<QSize>(memberNames.size());
+    return archive->pageSizes(memberNames);
+}
+
 QString extractZipPage(FileSystem &fs, const QString &archivePath, const QString &memberName,
                        const QString &appFolder, QByteArray *pageBytes)
 {

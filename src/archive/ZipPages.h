@@ -3,6 +3,8 @@
 #include "archive/ZipArchive.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +38,12 @@ std::optional<QByteArray> readZipPage(const QString &archivePath, const QString 
                                       const ZipArchive::PasswordPrompt &ask = {},
                                       QString *message = nullptr,
                                       qint64 sizeLimit = ZipArchive::MemberSizeLimit);
+
+// The pixel size of each named member's page, in the names' order, from
+// the start of each member alone (ChapterArchive::pageSizes); all invalid
+// when the archive can't be opened. Never asks for a password and touches
+// no shared state, so a worker thread may call it.
+QList<QSize> zipPageSizes(const QString &archivePath, const QStringList &memberNames);
 
 // Reads memberName from the archive as the page display does (a password is
 // asked through modUnZip's password callback, failures go to
