@@ -37,6 +37,7 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -447,7 +448,7 @@ Window &session(const QString &input)
     g_session = std::make_unique<Window>();
     g_sessionInput = input;
     g_session->openSeries(BenchInputs::seriesFolder(g_inputs));
-    if (BenchInputs::chapter(input).name == input)
+    if (BenchInputs::chapter(input).name == input && g_session->chapters()->currentText() != input)
         g_session->chooseChapter(input);
     Window::settle();
     return *g_session;
@@ -581,8 +582,8 @@ void chapterChange(benchmark::State &state, const QString &input)
     }
 }
 
-// The same in Two Pages: the chapter is split into spreads from its pages'
-// headers before its first page shows.
+// The same in Two Pages: the first page stands alone, so only the first
+// pages' headers are read before it shows.
 void chapterChangeTwoPages(benchmark::State &state, const QString &input)
 {
     baselineFor(input);
@@ -593,6 +594,29 @@ void chapterChangeTwoPages(benchmark::State &state, const QString &input)
             window.chooseChapter(BenchInputs::spacerChapter());
         QTest::qWait(200);
         report(state, input, window.chooseChapter(input));
+    }
+    window.setTwoPages(false);
+}
+
+// In Two Pages, from the first page of the newly opened chapter to its last
+// (the ">>" button): every page's header is read and the whole chapter split
+// before the last spread shows, as on a restart at the end of a chapter.
+void lastSpreadTwoPages(benchmark::State &state, const QString &input)
+{
+    baselineFor(input);
+    Window &window = session(BenchInputs::spacerChapter());
+    window.setTwoPages(true);
+    auto *last = window.w->findChild<QPushButton *>(QStringLiteral("cmdNavigate(3)"));
+    if (!last)
+        fail(QStringLiteral("no last-page button"));
+    for (auto _ : state) {
+        if (window.chapters()->currentText() != BenchInputs::spacerChapter())
+            window.chooseChapter(BenchInputs::spacerChapter());
+        window.chooseChapter(input);
+        QTest::qWait(200);
+        report(state, input, window.untilPainted([last] { last->click(); }));
+        if (window.page() < window.w->view().pageCount - 1)
+            fail(QStringLiteral("the last button showed page %1").arg(window.page()));
     }
     window.setTwoPages(false);
 }
@@ -698,6 +722,8 @@ void registerBenchmarks()
             [input](auto &s) { chapterChange(s, input); });
         add(QStringLiteral("chapter_change_two_pages"), input, 5, 1,
             [input](auto &s) { chapterChangeTwoPages(s, input); });
+        add(QStringLiteral("last_spread_two_pages"), input, 5, 1,
+            [input](auto &s) { lastSpreadTwoPages(s, input); });
     }
     const QString many = BenchInputs::manyChaptersFolder();
     add(QStringLiteral("baseline"), many, 7, 1, [many](auto &s) { baseline(s, many); });
@@ -734,8 +760,9 @@ QString measureText(const QString &measure)
         {QStringLiteral("redisplay_zoom"), QStringLiteral("redisplay after zoom step")},
         {QStringLiteral("chapter_change"), QStringLiteral("chapter change to it")},
         {QStringLiteral("next_spread_after_1s"), QStringLiteral("next spread after 1 s")},
-        {QStringLiteral("chapter_change_two_pages"),
-         QStringLiteral("chapter change, split in spreads")},
+        {QStringLiteral("chapter_change_two_pages"), QStringLiteral("chapter change, Two Pages")},
+        {QStringLiteral("last_spread_two_pages"),
+         QStringLiteral("last spread: whole chapter split")},
         {QStringLiteral("load_chapter_list"), QStringLiteral("LoadChapterList")},
     };
     return texts.value(measure, measure);
@@ -765,6 +792,8 @@ Goal goalFor(const QString &measure, const QString &input)
     if (measure == QLatin1String("next_spread_after_1s"))
         return {0, 20};
     if (measure == QLatin1String("chapter_change_two_pages"))
+        return {0, 30};
+    if (measure == QLatin1String("last_spread_two_pages"))
         return {0, 50};
     if (measure == QLatin1String("load_chapter_list"))
         return {0, 60};

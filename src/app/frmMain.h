@@ -214,8 +214,8 @@ private:
     void storeFolderModes();
     // The spread holding 1-based `page`: its first page and how many it holds.
     Spreads::Spread spreadAt(qint16 page);
-    // The pages' sizes from their headers, for splitting into spreads.
-    QList<QSize> chapterPageSizes();
+    // The sizes of pages from..to-1 (0-based) from their headers.
+    QList<QSize> chapterPageSizes(int from, int to);
     PageSource pageSource(qint16 page) const;
 
     // Shows page PageNumber of the current chapter; every caller passes PageIndex.
@@ -281,7 +281,7 @@ private:
     void saveReadingPosition();
     void reportPageFailure(int errorNumber, const QString &description, const QString &memberName);
 
-    // Two Pages: the chapter's spreads, made when first needed; the
+    // Two Pages: the chapter's spreads as far as its page sizes are read; the
     // folder whose modes are in effect; and the pages on screen.
     QList<Spreads::Spread> m_spreads;
     QList<QSize> m_pageSizes;

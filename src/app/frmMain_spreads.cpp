@@ -65,20 +65,28 @@ Spreads::Spread frmMain::spreadAt(qint16 page)
     if (!mnuTwoPages->isChecked())
         return alone;
     if (!m_spreadsMade) {
-        m_pageSizes = chapterPageSizes();
-        m_spreads = Spreads::split(m_pageSizes);
+        m_pageSizes.clear();
+        m_spreads.clear();
         m_spreadsMade = true;
+    }
+    // The headers are read as far as the spreads around the page need, a
+    // batch at a time: a chapter opened at its start reads only its first
+    // pages' headers, however long it is.
+    constexpr int kSizesBeyond = 8; // the next spreads, decoded ahead
+    constexpr int kBatch = 32;
+    if (m_pageSizes.size() < std::min<int>(PageCount, page + kSizesBeyond)) {
+        const int to = std::min<int>(PageCount, page + kBatch);
+        m_pageSizes += chapterPageSizes(int(m_pageSizes.size()), to);
+        m_spreads = Spreads::split(m_pageSizes, PageCount);
     }
     const int at = Spreads::holding(m_spreads, page - 1);
     return at >= 0 ? m_spreads[at] : alone;
 }
 
-QList<QSize> frmMain::chapterPageSizes()
+QList<QSize> frmMain::chapterPageSizes(int from, int to)
 {
     // From the pages' headers: a chapter is split without decoding it.
-    if (PageCount < 1)
-        return {};
-    const QStringList names = PageNames.mid(0, PageCount);
+    const QStringList names = PageNames.mid(from, to - from);
     const QString chapter = PagoraFolder + cboChapters->currentText();
     if (IsZipChapter)
         return zipPageSizes(chapter, names);

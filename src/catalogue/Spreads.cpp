@@ -13,11 +13,16 @@ bool isWide(QSize size)
 
 } // namespace
 
-QList<Spread> split(const QList<QSize> &pageSizes)
+QList<Spread> split(const QList<QSize> &pageSizes, int pageCount)
 {
     QList<Spread> spreads;
-    const int count = int(pageSizes.size());
+    const int known = int(pageSizes.size());
+    const int count = pageCount < 0 ? known : pageCount;
     for (int page = 0; page < count;) {
+        // A page past the sizes known, or one whose partner's size is not
+        // known yet, is left for a longer list.
+        if (page >= known || (page > 0 && page + 1 < count && page + 1 >= known))
+            break;
         const bool paired = page > 0 && page + 1 < count && !isWide(pageSizes[page])
                             && !isWide(pageSizes[page + 1]);
         spreads.append({page, paired ? 2 : 1});

@@ -15,7 +15,9 @@ struct Spread {
     bool operator==(const Spread &) const = default;
 };
 
-QList<Spread> split(const QList<QSize> &pageSizes);
+// The spreads of a chapter of `pageCount` pages (all of them when -1) whose
+// first pages have these sizes: as far as those sizes decide them.
+QList<Spread> split(const QList<QSize> &pageSizes, int pageCount = -1);
 
 // The index in `spreads` of the spread holding 0-based `page`; -1 if none does.
 int holding(const QList<Spread> &spreads, int page);
