@@ -1,6 +1,6 @@
 // Archive chapters: the bytes as a zip chapter (libzip) and as a RAR one (libarchive, which
 // takes 7z and zip too), whose pages are listed, read and extracted into this run's private
-// folder as the page display does. A finding: anything beside the
+// folder as the page display does, and sized from their headers. A finding: anything beside the
 // archive and that folder, or anything but page files in it. Password boxes are cancelled.
 #include "FuzzTarget.h"
 #include "archive/ZipPages.h"
@@ -44,7 +44,9 @@ void fuzzOne(const QByteArray &bytes)
                 "cannot write the archive");
         modUnZip::ZipPasswordCancelled = 0; // every input meets the password box afresh
         FileSystem fs;
-        for (const QString &page : listZipPages(archive)) {
+        const QStringList pages = listZipPages(archive);
+        require(zipPageSizes(archive, pages).size() == pages.size(), "a size missing");
+        for (const QString &page : pages) {
             readZipPage(archive, page);
             tolerating([&] { extractZipPage(fs, archive, page, f.run.path()); });
         }
