@@ -62,7 +62,8 @@ shows() {
 # walk KEY COLOUR ...: presses each key and waits until the page in its colour shows.
 walk() { while (($#)); do key "$1"; wait_for shows "$2" || fail "$1: no $2 page"; shift 2; done; }
 
-# The series: a tall first page, a file that is no picture, a zip chapter.
+# The series: a tall first page, a file that is no picture, a zip chapter, and a chapter of
+# three pages of the same size to read two at a time.
 page() { convert -size "${3:-800x600}" "xc:${colour[$2]}" -quality 95 "$1"; }
 series="$work/Series"
 mkdir -p "$series/a-first" "$work/zip-b"
@@ -73,6 +74,8 @@ page "$series/a-first/04.jpg" blue
 page "$work/zip-b/01.jpg" yellow
 page "$work/zip-b/02.png" magenta
 "$zip_tool" "$work/zip-b" "$series/b-second.zip" >/dev/null
+mkdir -p "$series/c-third"
+for p in 1:red 2:green 3:blue; do page "$series/c-third/0${p%:*}.jpg" "${p#*:}" 300x400; done
 checksums() { (cd "$series" && find . -type f -print0 | sort -z | xargs -0 sha256sum); }
 checksums >"$work/series.before"
 
@@ -114,6 +117,21 @@ ini="$XDG_CONFIG_HOME/SorvikViewer/SorvikViewer.ini"
 # folder box (left in the panel, under the menu bar) Alt+F still opens File.
 start
 wait_for shows magenta || fail "the restart did not resume at the second page of b-second.zip"
+
+# View > Two Pages (Alt+V, T): the cover alone, then pages 2 and 3 side by side; View >
+# Right To Left (Alt+V, R) puts page 2 on the right.
+walk alt+Next red
+view() {
+  key alt+v
+  wait_for menu_at 0 9999 || fail "Alt+V did not open View"
+  key "$1"
+}
+side_by_side() { shows "$1" && edge=$((box[2] + box[0])) && shows "$2" && ((edge <= box[2])); }
+view t
+walk ctrl+Next green
+wait_for side_by_side green blue || fail "Two Pages: no green page left of a blue one"
+view r
+wait_for side_by_side blue green || fail "Right To Left: no blue page left of a green one"
 xdotool mousemove --window "$window" 60 62 click 1 sleep 0.2
 quit "focus in the folder box"
 checksums | diff -q "$work/series.before" - >/dev/null || fail "the series folder changed"
