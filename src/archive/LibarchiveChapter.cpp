@@ -81,6 +81,18 @@ bool LibarchiveChapter::open(const QString &path)
     return bool(m_opened);
 }
 
+LibarchiveChapter::Next LibarchiveChapter::next(archive *reader, archive_entry *&entry)
+{
+    const int status = archive_read_next_header(reader, &entry);
+    if (status == ARCHIVE_EOF)
+        return Next::End;
+    if (status < ARCHIVE_WARN) {
+        fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader)));
+        return Next::Failed;
+    }
+    return Next::Entry;
+}
+
 QStringList LibarchiveChapter::memberNames()
 {
     m_errorText.clear();
@@ -89,14 +101,7 @@ QStringList LibarchiveChapter::memberNames()
     if (!reader)
         return names;
     archive_entry *entry = nullptr;
-    for (;;) {
-        const int status = archive_read_next_header(reader.get(), &entry);
-        if (status == ARCHIVE_EOF)
-            break;
-        if (status < ARCHIVE_WARN) {
-            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
-            break;
-        }
+    while (next(reader.get(), entry) == Next::Entry) {
         const QString name = nameOf(entry);
         if (isRegular(entry) && !name.isEmpty())
             names.append(name);
@@ -117,16 +122,12 @@ std::optional<QByteArray> LibarchiveChapter::read(const QString &memberName,
     archive_entry *entry = nullptr;
     QString refused; // a link or folder of that name, unless a file follows
     for (;;) {
-        const int status = archive_read_next_header(reader.get(), &entry);
-        if (status == ARCHIVE_EOF) {
+        const Next step = next(reader.get(), entry);
+        if (step == Next::End)
             fail(refused.isEmpty() ? QStringLiteral("caution: no member matches %1").arg(memberName)
                                    : refused);
+        if (step != Next::Entry)
             return std::nullopt;
-        }
-        if (status < ARCHIVE_WARN) {
-            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
-            return std::nullopt;
-        }
         if (nameOf(entry) == memberName) {
             if (isRegular(entry))
                 break;
@@ -186,14 +187,7 @@ QList<QSize> LibarchiveChapter::pageSizes(const QStringList &memberNames)
         return sizes;
     QByteArray head(qsizetype(PageHeadBytes), Qt::Uninitialized);
     archive_entry *entry = nullptr;
-    while (!wanted.isEmpty()) {
-        const int status = archive_read_next_header(reader.get(), &entry);
-        if (status == ARCHIVE_EOF)
-            break;
-        if (status < ARCHIVE_WARN) {
-            fail(QStringLiteral("cannot read archive %1 (%2)").arg(m_path, reasonOf(reader.get())));
-            break;
-        }
+    while (!wanted.isEmpty() && next(reader.get(), entry) == Next::Entry) {
         const auto found = wanted.constFind(nameOf(entry));
         if (found == wanted.cend() || !isRegular(entry)) {
             archive_read_data_skip(reader.get());

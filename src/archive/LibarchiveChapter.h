@@ -3,6 +3,7 @@
 #include "archive/ChapterArchive.h"
 
 struct archive;
+struct archive_entry;
 
 // A RAR or 7z chapter read through libarchive. These formats are read from
 // the start, member after member (a solid archive can be read no other way),
@@ -29,6 +30,10 @@ private:
     // A reader at the archive's start: the one open() made, or a new one.
     Reader start();
     bool fail(const QString &text);
+    // The next member's header: End after the last, Failed (the error set)
+    // when the archive cannot be read on.
+    enum class Next { Entry, End, Failed };
+    Next next(archive *reader, archive_entry *&entry);
 
     QString m_path;
     Reader m_opened;

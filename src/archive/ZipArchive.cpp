@@ -154,6 +154,19 @@ bool ZipArchive::isSymbolicLink(qint64 index) const
     return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
 }
 
+bool ZipArchive::statMember(qint64 index, zip_stat_t &stat, QString &name)
+{
+    if (!m_archive || index < 0
+        || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name)
+        return fail(Error::NoSuchMember,
+                    QStringLiteral("caution: no member matches #%1").arg(index));
+    name = QString::fromUtf8(stat.name);
+    if (isSymbolicLink(index))
+        return fail(Error::SymbolicLink,
+                    QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
+    return true;
+}
+
 std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &ask,
                                            qint64 sizeLimit)
 {
@@ -161,17 +174,9 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
     m_error = Error::None;
     m_errorText.clear();
     zip_stat_t stat;
-    if (!m_archive || index < 0
-        || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name) {
-        fail(Error::NoSuchMember, QStringLiteral("caution: no member matches #%1").arg(index));
+    QString name;
+    if (!statMember(index, stat, name))
         return std::nullopt;
-    }
-    const QString name = QString::fromUtf8(stat.name);
-    if (isSymbolicLink(index)) {
-        fail(Error::SymbolicLink,
-             QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
-        return std::nullopt;
-    }
     if (!(stat.valid & ZIP_STAT_SIZE)) {
         fail(Error::NoSize, QStringLiteral("  error: %1  damaged member (no size)").arg(name));
         return std::nullopt;
@@ -253,17 +258,9 @@ std::optional<QByteArray> ZipArchive::readStart(qint64 index, qint64 maxBytes)
     m_error = Error::None;
     m_errorText.clear();
     zip_stat_t stat;
-    if (!m_archive || index < 0
-        || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name) {
-        fail(Error::NoSuchMember, QStringLiteral("caution: no member matches #%1").arg(index));
+    QString name;
+    if (!statMember(index, stat, name))
         return std::nullopt;
-    }
-    const QString name = QString::fromUtf8(stat.name);
-    if (isSymbolicLink(index)) {
-        fail(Error::SymbolicLink,
-             QStringLiteral("  skipping: %1  (refused: symbolic link)").arg(name));
-        return std::nullopt;
-    }
     if (encrypted(stat)) {
         fail(Error::NoPassword, QStringLiteral("  skipping: %1  no password given").arg(name));
         return std::nullopt;
