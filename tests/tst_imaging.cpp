@@ -166,7 +166,8 @@ private slots:
         topDown.replace(22, 4, "\xCB\xFF\xFF\xFF", 4); // height -53
         narrow.replace(16, 4, QByteArray(4, '\0'));    // width 0
         QTest::newRow("JPEG") << jpeg << size;
-        QTest::newRow("JPEG, 60 KB of EXIF, fill") << turned + jpeg.mid(2) << size;
+        QTest::newRow("JPEG, 60 KB of EXIF, fill, an empty comment")
+            << turned + QByteArray("\xFF\xFE\0\x02", 4) + jpeg.mid(2) << size;
         QTest::newRow("PNG") << png << size;
         QTest::newRow("GIF") << SeriesFixtures::solidPage(size, red, "GIF") << size;
         QTest::newRow("BMP stored top row first") << topDown << size;

@@ -145,7 +145,8 @@ private slots:
 
         // Fit Width over a spread of two tall pages: as wide as the inside less the bar.
         WindowFixtures::openSeries(*w, manga, "d");
-        c<QAction>("mnuFitWidth")->trigger();
+        c<QAction>("mnuFitWidth")->trigger(); // on the cover, shown again at once
+        QCOMPARE(c("Image1")->width(), c("PicImage")->contentsRect().width());
         c<QAction>("rcmnuNextPage")->trigger();
         QCOMPARE(c<QLabel>("lblPage")->text(), "Pages 2-3 of 3");
         QCOMPARE(
