@@ -182,6 +182,8 @@ private slots:
         QTest::newRow("PNG cut in its header") << png.left(20) << unknown;
         QTest::newRow("WebP cut in its header") << webp.left(25) << unknown;
         QTest::newRow("PNG 0 wide") << narrow << unknown;
+        QTest::newRow("PNG without its header chunk")
+            << QByteArray(png).replace("IHDR", "IHDX") << unknown;
         QTest::newRow("garbage") << QByteArray("not a picture, not at all") << unknown;
         QTest::newRow("empty") << QByteArray() << unknown;
         for (const char *none : {"<missing>", "<folder>", "<pipe>"})
