@@ -158,9 +158,9 @@ private slots:
             return image.save(&buffer, format, quality) ? bytes : "<no writer>";
         };
         const QByteArray jpeg = made("JPEG"), png = made("PNG"), webp = made("WEBP");
-        QByteArray turned = QByteArray("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06",
-                                       27)
-                                .leftJustified(60'000, '\0');
+        // EXIF with one entry, orientation 6 (turned), padded with zeros.
+        static constexpr char exif[] = "Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06";
+        QByteArray turned = QByteArray(exif, sizeof exif - 1).leftJustified(60'000, '\0');
         turned = QByteArray("\xFF\xD8\xFF\xE1\xEA\x62", 6) + turned + "\xFF\xFF"; // 60,002 long
         QByteArray topDown = made("BMP"), narrow = png;
         topDown.replace(22, 4, "\xCB\xFF\xFF\xFF", 4); // height -53
