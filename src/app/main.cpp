@@ -1,4 +1,5 @@
 #include "app/frmMain.h"
+#include "platform/LocalTime.h"
 
 #include <QApplication>
 #include <QFile>
@@ -51,6 +52,7 @@ int main(int argc, char **argv)
         folder = argv[i];
     }
 
+    pinLocalTimeZone();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pagora-viewer"));
     QApplication::setApplicationVersion(QStringLiteral(PAGORA_VERSION));

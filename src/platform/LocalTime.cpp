@@ -1,0 +1,9 @@
+#include "platform/LocalTime.h"
+
+#include <QByteArray>
+
+void pinLocalTimeZone()
+{
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", QByteArrayLiteral(":/etc/localtime"));
+}
