@@ -200,6 +200,11 @@ private slots:
         const QList<QSize> sizes = gone ? QList<QSize>(asked.size())
                                         : QList<QSize>{wide, tall, none, none, none, none, wide};
         QCOMPARE(zipPageSizes(path, asked), sizes);
+        QStringList many; // long enough to be sized in two halves, in order
+        QList<QSize> manySizes;
+        for (int i = 0; i < 10; ++i)
+            many += asked, manySizes += sizes;
+        QCOMPARE(zipPageSizes(path, many), manySizes);
         QCOMPARE(ZipMessageText, QString());
     }
 };
