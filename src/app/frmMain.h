@@ -180,6 +180,8 @@ private:
     void mnuFitToWindow_Click();
     void mnuFitWidth_Click();
     void mnuFitHeight_Click();
+    // Fit Width or Fit Height chosen from the menu; `other` is the one not chosen.
+    void fitModeChosen(const QAction *chosen, QAction *other);
     PageSizing::Fit fitMode() const;
     // The viewport as ShowPage sizes a page against it: with no bar shown.
     PageSizing::Viewport viewport() const;

@@ -69,36 +69,27 @@ void frmMain::mnuFitToWindow_Click()
     chkFitToWindow->setChecked(!chkFitToWindow->isChecked());
 }
 
-namespace {
-
-// Turns Fit To Window off, with its marks, without showing the page: the
-// caller shows it once, in the mode chosen.
-void leaveFitToWindow(QCheckBox *box, QAction *entry, QAction *popupEntry)
-{
-    const QSignalBlocker quiet(box);
-    box->setChecked(false);
-    entry->setChecked(false);
-    popupEntry->setChecked(false);
-}
-
-} // namespace
-
 void frmMain::mnuFitWidth_Click()
 {
-    // The entry has changed its own mark; choosing the mode that is on turns it off.
-    if (mnuFitWidth->isChecked()) {
-        mnuFitHeight->setChecked(false);
-        leaveFitToWindow(chkFitToWindow, mnuFitToWindow, rcmnuFitToWindow);
-    }
-    if (PageIndex != 0)
-        ShowPage(PageIndex);
+    fitModeChosen(mnuFitWidth, mnuFitHeight);
 }
 
 void frmMain::mnuFitHeight_Click()
 {
-    if (mnuFitHeight->isChecked()) {
-        mnuFitWidth->setChecked(false);
-        leaveFitToWindow(chkFitToWindow, mnuFitToWindow, rcmnuFitToWindow);
+    fitModeChosen(mnuFitHeight, mnuFitWidth);
+}
+
+void frmMain::fitModeChosen(const QAction *chosen, QAction *other)
+{
+    // The entry has changed its own mark; choosing the mode that is on turns it off.
+    if (chosen->isChecked()) {
+        other->setChecked(false);
+        // Fit To Window off with its marks, without its handler: the page is
+        // shown once, below, in the mode chosen.
+        const QSignalBlocker quiet(chkFitToWindow);
+        chkFitToWindow->setChecked(false);
+        mnuFitToWindow->setChecked(false);
+        rcmnuFitToWindow->setChecked(false);
     }
     if (PageIndex != 0)
         ShowPage(PageIndex);

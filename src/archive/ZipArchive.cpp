@@ -156,6 +156,8 @@ bool ZipArchive::isSymbolicLink(qint64 index) const
 
 bool ZipArchive::statMember(qint64 index, zip_stat_t &stat, QString &name)
 {
+    m_error = Error::None;
+    m_errorText.clear();
     if (!m_archive || index < 0
         || zip_stat_index(m_archive.get(), zip_uint64_t(index), 0, &stat) != 0 || !stat.name)
         return fail(Error::NoSuchMember,
@@ -171,8 +173,6 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
                                            qint64 sizeLimit)
 {
     sizeLimit = qBound<qint64>(0, sizeLimit, MemberSizeLimit);
-    m_error = Error::None;
-    m_errorText.clear();
     zip_stat_t stat;
     QString name;
     if (!statMember(index, stat, name))
@@ -255,8 +255,6 @@ std::optional<QByteArray> ZipArchive::read(qint64 index, const PasswordPrompt &a
 
 std::optional<QByteArray> ZipArchive::readStart(qint64 index, qint64 maxBytes)
 {
-    m_error = Error::None;
-    m_errorText.clear();
     zip_stat_t stat;
     QString name;
     if (!statMember(index, stat, name))

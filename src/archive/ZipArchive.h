@@ -104,8 +104,9 @@ private:
 
     bool fail(Error error, const QString &text);
     bool isSymbolicLink(qint64 index) const;
-    // The member's facts and name; false, with the error set, when there is
-    // no such member or it is a symbolic link.
+    // Starts a read: clears the error, then gives the member's facts and
+    // name; false, with the error set, when there is no such member or it
+    // is a symbolic link.
     bool statMember(qint64 index, struct zip_stat &stat, QString &name);
     Attempt attempt(qint64 index, const char *password, quint64 declared, QByteArray &bytes,
                     QString &reason);
