@@ -87,22 +87,17 @@ private slots:
     {
         QTest::addColumn<QString>("pages");
         QTest::addColumn<QString>("spreads");
-        QTest::newRow("cover alone, then pairs") << "ttttt"
-                                                 << "1 2-3 4-5";
-        QTest::newRow("odd last page alone") << "tttt"
-                                             << "1 2-3 4";
-        QTest::newRow("a wide page alone, its neighbours too") << "tttwtt"
-                                                               << "1 2-3 4 5-6";
-        QTest::newRow("wide next: alone") << "ttwt"
-                                          << "1 2 3 4";
-        QTest::newRow("unreadable counts as tall") << "t??w"
-                                                   << "1 2-3 4";
-        QTest::newRow("wide cover") << "wtt"
-                                    << "1 2-3";
-        QTest::newRow("one page") << "t"
-                                  << "1";
-        QTest::newRow("no pages") << ""
-                                  << "";
+        const auto row = [](const char *tag, const char *pages, const char *spreads) {
+            QTest::newRow(tag) << QString(pages) << QString(spreads);
+        };
+        row("cover alone, then pairs", "ttttt", "1 2-3 4-5");
+        row("odd last page alone", "tttt", "1 2-3 4");
+        row("a wide page alone, its neighbours too", "tttwtt", "1 2-3 4 5-6");
+        row("wide next: alone", "ttwt", "1 2 3 4");
+        row("unreadable counts as tall", "t??w", "1 2-3 4");
+        row("wide cover", "wtt", "1 2-3");
+        row("one page", "t", "1");
+        row("no pages", "", "");
     }
     void spreads()
     {

@@ -40,10 +40,8 @@ private slots:
 
         // Sub-folders and archives (files only, no broken link, in any case) in
         // the name order, archives without the marker.
-        QStringList listed;
-        for (int i = 0; i < chapters->count(); ++i)
-            listed << chapters->itemText(i);
-        QCOMPARE(listed, (QStringList{"Ch1", "Ch1.zip", "Ch10", "ch2.Zip", "folder.zip"}));
+        QCOMPARE(WindowFixtures::items(chapters),
+                 (QStringList{"Ch1", "Ch1.zip", "Ch10", "ch2.Zip", "folder.zip"}));
 
         // The picture files of the chapter folder alone; the first in name
         // order (the one PNG) shows first.
@@ -84,10 +82,7 @@ private slots:
         WindowFixtures::openSeries(*w, series);
         auto *chapters = control<QComboBox>(*w, "cboChapters");
         const auto *image = control<ImageControl>(*w, "Image1");
-        QStringList listed;
-        for (int i = 0; i < chapters->count(); ++i)
-            listed << chapters->itemText(i);
-        QCOMPARE(listed,
+        QCOMPARE(WindowFixtures::items(chapters),
                  (QStringList{"Ch1", "Ch2.zip", "Ch3.CBZ", "Ch4.cbr", "Ch5.cb7", "Ch6.cbr"}));
 
         for (int chapter = 0; chapter <= 4; ++chapter) {

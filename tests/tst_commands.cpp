@@ -178,10 +178,7 @@ private slots:
               "rcmnuNextChapter Ch3 1 1 00011101 000", "rcmnuZoomIn Ch3 1 1.2 00011111 000",
               "rcmnuNoZoom Ch3 1 1 00011101 000"}) {
             const QString name = step.section(' ', 0, 0), after = step.section(' ', 1);
-            if (auto *button = w->findChild<QPushButton *>(name))
-                QTest::mouseClick(button, Qt::LeftButton);
-            else
-                c<QAction>(qPrintable(name))->trigger();
+            WindowFixtures::command(*w, name);
             QTest::mouseClick(c("Image1"), Qt::RightButton, {}, -c("Image1")->pos());
             QString shown = name + ": " + state() + (menu->isVisible() ? " " : " hidden ");
             for (QAction *a : menu->actions())

@@ -37,7 +37,7 @@ private slots:
         QCOMPARE(prompts->shown[0].message.text, "System Information Is Unavailable At This Time");
         QPointer<QWidget> licences;
         QString shown;
-        bool fits = true, framed = false;
+        bool fits = true;
         // Checked after the window is closed, so a failure never leaves it waiting.
         QTimer::singleShot(0, &about, [&] {
             licences = QApplication::activeModalWidget();
@@ -46,13 +46,10 @@ private slots:
                 fits = fits && line->heightForWidth(line->width()) <= line->height();
                 shown += line->text();
             }
-            // The text sits in a sunken panel: its edge is drawn, not the face inside.
-            const QImage panel = control<QWidget>(*licences, "Picture1")->grab().toImage();
-            framed = panel.pixel(0, 0) != panel.pixel(4, 4);
             QTest::mouseClick(control<QPushButton>(*licences, "cmdOk"), Qt::LeftButton);
         });
         QTest::mouseClick(control<QPushButton>(about, "cmdLicense"), Qt::LeftButton);
-        QVERIFY(fits && framed);
+        QVERIFY(fits);
         QVERIFY(shown.contains(QLatin1String(" FreeImage ") + FreeImage_GetVersion() + " "));
         QVERIFY(shown.contains(QLatin1String(" libzip ") + zip_libzip_version() + " "));
         QVERIFY(licences.isNull());

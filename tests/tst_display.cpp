@@ -139,9 +139,7 @@ private slots:
         if (!content.isNull())
             content == "gone" ? void(QFile::remove(path)) : writeBytes(path, content);
         WindowFixtures::goToPage(*w, page);
-        QString seen = c<QLabel>("lblPage")->text() + ' ';
-        for (int i = 0; i < 4; ++i)
-            seen += c(qPrintable(QString("cmdNavigate(%1)").arg(i)))->isEnabled() ? '1' : '0';
+        QString seen = c<QLabel>("lblPage")->text() + ' ' + WindowFixtures::pageButtons(*w);
         const QString told = "Unable to load the requested page:" + path
                              + "\r\n\r\nError message was: ";
         for (const auto &box : prompts->shown)

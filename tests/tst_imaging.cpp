@@ -15,11 +15,11 @@ using namespace modFreeImage;
 
 const QRgb red = qRgb(255, 0, 0), navy = qRgb(10, 20, 30), rust = qRgb(200, 100, 50);
 
-static QByteArray encoded(const QImage &image, const char *format = "PNG")
+static QByteArray encoded(const QImage &image, const char *format = "PNG", int quality = -1)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    return image.save(&buffer, format), bytes;
+    return image.save(&buffer, format, quality) ? bytes : "<no writer>";
 }
 
 static QImage page(QSize size, QImage::Format format = QImage::Format_RGB32,
@@ -152,10 +152,7 @@ private slots:
         QTest::addColumn<QSize>("size");
         const QSize size(37, 53), unknown;
         const auto made = [&](const char *format, int quality = -1, QImage::Format kind = {}) {
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            const QImage image = page(size, kind ? kind : QImage::Format_RGB32);
-            return image.save(&buffer, format, quality) ? bytes : "<no writer>";
+            return encoded(page(size, kind ? kind : QImage::Format_RGB32), format, quality);
         };
         const QByteArray jpeg = made("JPEG"), png = made("PNG"), webp = made("WEBP");
         // EXIF with one entry, orientation 6 (turned), padded with zeros.

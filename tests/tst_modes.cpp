@@ -24,11 +24,7 @@ class TestModes : public QObject {
     // The caption, the four buttons' states, and the colours at the picture's left and right.
     QString shown()
     {
-        QString text = c<QLabel>("lblPage")->text() + ' ';
-        for (int i = 0; i < 4; ++i)
-            text += c<QPushButton>(qPrintable(QString("cmdNavigate(%1)").arg(i)))->isEnabled()
-                        ? '1'
-                        : '0';
+        QString text = c<QLabel>("lblPage")->text() + ' ' + WindowFixtures::pageButtons(*w);
         const QImage picture = c("Image1")->grab().toImage();
         for (const int x : {2, picture.width() - 3})
             text += ' ' + QColor(picture.pixel(x, picture.height() / 2)).name();
@@ -38,10 +34,9 @@ class TestModes : public QObject {
     {
         return SettingsStore().read(SettingsStore::ReadingModesSection, folder, "none");
     }
-    void start()
+    void start(bool firstRun) // with a viewport of 600 x 400 pixels
     {
-        (w = std::make_unique<frmMain>())->show(), w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w = firstRun ? WindowFixtures::firstRunWindow() : WindowFixtures::startedWindow();
         w->resize(w->size() + QSize(600, 400) - c("PicImage")->size());
     }
 
@@ -105,19 +100,12 @@ private slots:
         makeFolderChapter(other, "c", {"1.png", "2.png", "3.png"});
         for (const char *page : {"d/p1.jpg", "d/p2.jpg", "d/p3.jpg"})
             writePage(manga + page, {1000, 3000});
-        w = WindowFixtures::firstRunWindow();
-        w->resize(w->size() + QSize(600, 400) - c("PicImage")->size());
+        start(true);
         WindowFixtures::openSeries(*w, manga, "c");
         WindowFixtures::goToPage(*w, 3);
 
-        const auto step = [this](const char *command) {
-            if (auto *button = w->findChild<QPushButton *>(command))
-                QTest::mouseClick(button, Qt::LeftButton);
-            else if (auto *entry = w->findChild<QAction *>(command))
-                entry->trigger();
-            else
-                QTest::keyClick(c("PicImage"), QKeySequence(command)[0].key(),
-                                QKeySequence(command)[0].keyboardModifiers());
+        const auto step = [this](const QString &command) {
+            WindowFixtures::command(*w, command);
             return shown() + ' ' + QString::number(w->view().page) + ' '
                    + SettingsStore().read(SettingsStore::GeneralSection, "LastPage", "-");
         };
@@ -139,8 +127,7 @@ private slots:
                                    "mnuTwoPages: Page 2 of 7 1111 #00ff00 #00ff00 2 2",
                                    "cmdNavigate(2): Page 3 of 7 1111 #0000ff #0000ff 3 3",
                                    "mnuTwoPages: Pages 2-3 of 7 1111 #0000ff #00ff00 2 2"})
-            QCOMPARE(line.section(": ", 0, 0) + ": " + step(qPrintable(line.section(": ", 0, 0))),
-                     line);
+            QCOMPARE(line.section(": ", 0, 0) + ": " + step(line.section(": ", 0, 0)), line);
         QCOMPARE(storedModes(manga), "TwoPages RightToLeft");
 
         // Fit Width over a spread of two tall pages: as wide as the inside less the bar.
@@ -156,24 +143,20 @@ private slots:
 
         // The fit modes exclude each other, by the box or the menus; choosing the one on turns
         // it off; the zoom keys do nothing in any of them.
-        const auto marks = [this] {
-            QString on;
+        for (const QString line :
+             {": 0010 - 1", "mnuFitHeight: 0001 - 1", "chkFitToWindow: 1100 box 1",
+              "mnuFitWidth: 0010 - 1", "mnuFitWidth: 0000 - 0.8"}) {
+            if (!line.startsWith(':'))
+                WindowFixtures::command(*w, line.section(':', 0, 0));
+            QString on = line.section(':', 0, 0) + ": ";
             for (const char *mark :
                  {"mnuFitToWindow", "rcmnuFitToWindow", "mnuFitWidth", "mnuFitHeight"})
                 on += c<QAction>(mark)->isChecked() ? '1' : '0';
-            QTest::keyClick(c("PicImage"), Qt::Key_Z, Qt::ShiftModifier);
-            return on + (c<QCheckBox>("chkFitToWindow")->isChecked() ? " box " : " - ")
-                   + QString::number(w->view().zoom);
-        };
-        QCOMPARE(marks(), "0010 - 1");
-        c<QAction>("mnuFitHeight")->trigger();
-        QCOMPARE(marks(), "0001 - 1");
-        c<QCheckBox>("chkFitToWindow")->click();
-        QCOMPARE(marks(), "1100 box 1");
-        c<QAction>("mnuFitWidth")->trigger();
-        QCOMPARE(marks(), "0010 - 1");
-        c<QAction>("mnuFitWidth")->trigger();
-        QCOMPARE(marks(), "0000 - 0.8");
+            WindowFixtures::command(*w, "Shift+Z");
+            QCOMPARE(on + (c<QCheckBox>("chkFitToWindow")->isChecked() ? " box " : " - ")
+                         + QString::number(w->view().zoom),
+                     line);
+        }
 
         // Another folder reads with the modes off and stores nothing; the first gets its back.
         WindowFixtures::openSeries(*w, other);
@@ -183,15 +166,15 @@ private slots:
         WindowFixtures::openSeries(*w, manga, "c");
         QVERIFY(c<QAction>("mnuTwoPages")->isChecked()
                 && c<QAction>("mnuRightToLeft")->isChecked());
-        QTest::mouseClick(c<QPushButton>("cmdNavigate(3)"), Qt::LeftButton);
-        QTest::mouseClick(c<QPushButton>("cmdNavigate(1)"), Qt::LeftButton);
+        WindowFixtures::command(*w, "cmdNavigate(3)"),
+            WindowFixtures::command(*w, "cmdNavigate(1)");
         QCOMPARE(w->view().page, 5);
 
         // A restart lands in the spread of the page saved, in its modes.
         SettingsStore().write(SettingsStore::GeneralSection, "LastPage", "6");
         SettingsStore().sync();
         w.reset();
-        start();
+        start(false);
         QCOMPARE(shown(), "Pages 5-6 of 7 1111 #ff00ff #00ffff");
     }
 };

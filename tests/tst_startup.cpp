@@ -44,10 +44,7 @@ class TestStartup : public QObject {
         for (int i = 0; i + 1 < keys.size(); i += 2) // shared with the window's store, unsaved
             SettingsStore().write(keys[i][0] == '/' ? SettingsStore::FolderSection : "General",
                                   keys[i], keys[i + 1]);
-        w = std::make_unique<frmMain>();
-        w->OpenFolderAfterStartup(folderToOpen); // none when empty
-        w->show(), w->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w = WindowFixtures::startedWindow(folderToOpen);
     }
     // The folder, chapter and page the file on disk holds, the keys in any case.
     QString stored() const
@@ -63,10 +60,8 @@ class TestStartup : public QObject {
         const auto *box = control<QComboBox>(*w, "cboPagoraDir");
         QString text = w->view().folder + ' ' + w->view().chapter + ' '
                        + QString::number(w->view().page) + ' '
-                       + control<QLabel>(*w, "lblPage")->text() + " [";
-        for (int i = 0; i < box->count(); ++i)
-            text += box->itemText(i) + (i + 1 < box->count() ? " " : "");
-        text += "]\n";
+                       + control<QLabel>(*w, "lblPage")->text() + " ["
+                       + WindowFixtures::items(box).join(' ') + "]\n";
         for (const auto &[isInput, m, input] : prompts->shown)
             text += QString::number(int(m.icon)) + ' ' + m.title + ": " + m.text + '\n';
         return text;

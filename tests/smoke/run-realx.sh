@@ -100,9 +100,8 @@ walk ctrl+Next blue alt+Next yellow ctrl+Next magenta ctrl+Prior yellow alt+Prio
 # Fit To Window: the whole tall page (600:2000) as high as the viewport, which loses its
 # scroll bars; then the fitted page follows the window's height.
 fits() { shows red && (( box[1] >= $1 && box[1] <= $2 && (box[0]*20 - box[1]*6)**2 <= 3600 )); }
-key alt+v
-wait_for menu_at 0 9999 || fail "Alt+V did not open View"
-key f
+view() { key alt+v; wait_for menu_at 0 9999 || fail "Alt+V did not open View"; key "$1"; }
+view f
 wait_for fits $((viewport - 2)) $((viewport + 40)) || fail "fitted: ${box[0]}x${box[1]}"
 fitted=${box[1]}
 eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -121,11 +120,6 @@ wait_for shows magenta || fail "the restart did not resume at the second page of
 # View > Two Pages (Alt+V, T): the cover alone, then pages 2 and 3 side by side; View >
 # Right To Left (Alt+V, R) puts page 2 on the right.
 walk alt+Next red
-view() {
-  key alt+v
-  wait_for menu_at 0 9999 || fail "Alt+V did not open View"
-  key "$1"
-}
 side_by_side() { shows "$1" && edge=$((box[2] + box[0])) && shows "$2" && ((edge <= box[2])); }
 view t
 walk ctrl+Next green

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QtEndian>
-#include <optional>
 
 #include <zip.h>
 
@@ -17,7 +16,7 @@ static bool failed(const QString &what)
 // Finds a member's local header and central directory entry as the first and
 // the last place its name lies (30 and 46 bytes in), then makes both declare
 // `size` as uncompressed size or, without one, garbles the data's middle.
-static bool patch(const QString &path, const QByteArray &name, std::optional<quint32> size)
+bool patch(const QString &path, const QByteArray &name, std::optional<quint32> size)
 {
     QFile file(path);
     QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -44,14 +43,9 @@ QByteArray pageBytes(const QByteArray &name)
     return ("page " + name + "\n").repeated(40);
 }
 
-Member file(const QByteArray &name)
-{
-    return file(name, pageBytes(name));
-}
-
 Member file(const QByteArray &name, const QByteArray &content)
 {
-    return {name, content, Member::Kind::File, 0, {}};
+    return {name, content.isNull() ? pageBytes(name) : content, Member::Kind::File, 0, {}};
 }
 
 Member folder(const QByteArray &name)
@@ -111,16 +105,6 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
            || failed(QStringLiteral("cannot write %1").arg(path));
-}
-
-bool setDeclaredSize(const QString &path, const QByteArray &name, quint32 size)
-{
-    return patch(path, name, size);
-}
-
-bool damageData(const QString &path, const QByteArray &name)
-{
-    return patch(path, name, std::nullopt);
 }
 
 QByteArray passwordPassingCheck(const QString &path, const QByteArray &name,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 // Zip archives for the tests, written at run time with libzip, plus a few
 // byte patches for archives that libzip would never write.
@@ -20,8 +21,7 @@ struct Member {
 // A plain member's content unless told: distinct per name, long enough to deflate.
 QByteArray pageBytes(const QByteArray &name);
 
-Member file(const QByteArray &name);
-Member file(const QByteArray &name, const QByteArray &content);
+Member file(const QByteArray &name, const QByteArray &content = {}); // null: its pageBytes
 Member folder(const QByteArray &name); // a folder entry, name ending in "/"
 Member symlink(const QByteArray &name, const QByteArray &target); // a Unix symbolic link
 Member encrypted(const QByteArray &name, quint16 method, const QByteArray &password);
@@ -31,10 +31,9 @@ QList<Member> members(const QList<QByteArray> &names);
 // Writes the members in order (none: only an end record); false with a warning on failure.
 bool write(const QString &path, const QList<Member> &members);
 bool writeBytes(const QString &path, const QByteArray &bytes);
-// A member that declares another uncompressed size, or has garbled data. Its
+// Makes a member declare another uncompressed size or, without one, garbles its data. Its
 // name must not occur in the data of members before it.
-bool setDeclaredSize(const QString &path, const QByteArray &name, quint32 size);
-bool damageData(const QString &path, const QByteArray &name);
+bool patch(const QString &path, const QByteArray &name, std::optional<quint32> size);
 // A password but `right` that passes the one check byte of traditional
 // encryption on opening, so the member fails while being read; or empty.
 QByteArray passwordPassingCheck(const QString &path, const QByteArray &name,
