@@ -12,17 +12,11 @@
 
 using WindowFixtures::control;
 
-struct PromptsWithHook : ScriptedPrompts { // runs the hook at every box
-    using Base = ScriptedPrompts;
-    std::function<void()> hook = [] {};
-    PromptResult message(const MessageRequest &r) override { return hook(), Base::message(r); }
-};
-
 class TestStartup : public QObject {
     Q_OBJECT
 
     std::unique_ptr<frmMain> w;
-    PromptsWithHook *prompts = nullptr;
+    ScriptedPrompts *prompts = nullptr;
     QString root, settingsFile;
     QStringList media;
     const QString invalid = "4 Invalid Directory: Please specify a valid directory\n";
@@ -70,7 +64,7 @@ class TestStartup : public QObject {
 private slots:
     void init()
     {
-        Prompts::install(std::unique_ptr<Prompts>(prompts = new PromptsWithHook));
+        prompts = ScriptedPrompts::install();
         root = TestEnvironment::freshFolder("startup") + '/', media.clear();
         frmMain::RemovableMediaFolders = [this] { return media; };
     }
@@ -126,7 +120,7 @@ private slots:
     // A stored folder not there: a box asks for the medium, another says it is still missing.
     void missingFolderAsksOnceForTheMedium()
     {
-        prompts->hook = [this] { series("cd"); }; // the medium goes in at the box
+        prompts->beforeMessage = [this] { series("cd"); }; // the medium goes in at the box
         for (const QString name : {"cd", "gone"}) {
             const QString f = root + name + '/', title = " Unable To Locate Directory: ";
             start({"ChapterDirectory", f, "LastChapter", "Ch002", "LastPage", "2"});

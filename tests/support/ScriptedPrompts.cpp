@@ -20,7 +20,7 @@ PromptResult defaultAnswer(const MessageRequest &request)
 
 PromptResult ScriptedPrompts::message(const MessageRequest &request)
 {
-    shown.append({false, request, {}});
+    shown.append({false, request, {}}), beforeMessage();
     return messageAnswers.isEmpty() ? defaultAnswer(request) : messageAnswers.dequeue();
 }
 

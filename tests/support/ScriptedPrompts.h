@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QQueue>
+#include <functional>
 
 // Records every box the program shows and answers from a script; with the
 // script empty a message box gets its default button and an input box is
@@ -22,6 +23,7 @@ public:
     QList<Shown> shown;
     QQueue<PromptResult> messageAnswers;
     QQueue<InputAnswer> inputAnswers;
+    std::function<void()> beforeMessage = [] {}; // runs as each message box is shown
 
     // Installs a fresh scripted set and returns it (owned by Prompts).
     static ScriptedPrompts *install();
