@@ -1,6 +1,7 @@
 // Writes the seed corpus of the fuzz targets: fuzz_seeds FOLDER makes
 // FOLDER/{fuzz_zip_pages,fuzz_pictures,fuzz_saved_position}/ afresh.
 #include "ArchiveFixtures.h"
+#include "SeriesFixtures.h"
 #include "ZipFixtures.h"
 
 #include <QBuffer>
@@ -40,12 +41,11 @@ int main(int argc, char **argv)
     const QByteArray png = picture(QImage::Format_ARGB32, "PNG");
     const QByteArray jpeg = picture(QImage::Format_RGB32, "JPEG", 40, 24);
     ok &= zf::writeBytes(pics + "rgba.png", png) && zf::writeBytes(pics + "page.jpg", jpeg);
-    ok &= zf::writeBytes(pics + "grey.png", picture(QImage::Format_Grayscale8, "PNG"));
-    ok &= zf::writeBytes(pics + "grey16.png", picture(QImage::Format_Grayscale16, "PNG"));
-    ok &= zf::writeBytes(pics + "palette.png", picture(QImage::Format_Indexed8, "PNG"));
-    ok &= zf::writeBytes(pics + "mono.png", picture(QImage::Format_Mono, "PNG"));
-    ok &= zf::writeBytes(pics + "page.gif", picture(QImage::Format_Indexed8, "GIF"));
+    for (const auto format : {QImage::Format_Grayscale8, QImage::Format_Grayscale16,
+                              QImage::Format_Indexed8, QImage::Format_Mono}) // grey to one bit
+        ok &= zf::writeBytes(pics + QString("format%1.png").arg(format), picture(format, "PNG"));
     ok &= zf::writeBytes(pics + "page.bmp", picture(QImage::Format_RGB32, "BMP"));
+    ok &= zf::writeBytes(pics + "page.gif", SeriesFixtures::solidPage({9, 7}, Qt::red, "GIF"));
 
     const QString zips = folder("fuzz_zip_pages");
     ok &= zf::write(zips + "plain.zip", {zf::file("Ch01/01.png", png), zf::folder("Vol.1/"),

@@ -117,6 +117,8 @@ private slots:
         huge.replace(huge.indexOf("\xFF\xC0") + 5, 4, "\xEA\x60\xEA\x60");
 
         QTest::newRow("truncated jpeg") << file("s/Ch/p.jpg", cut(jpg)) << one << invalid;
+        QTest::newRow("empty gif") << file("s/Ch/p.gif", "") << one << invalid;
+        QTest::newRow("not a png") << file("s/Ch/p.png", "x") << one << invalid;
         const QByteArray gif = solidPage(QSize(100, 150), Qt::darkCyan, "GIF");
         QTest::newRow("cut gif, shown") << file("s/Ch/p.gif", gif.chopped(8)) << one << none;
         QTest::newRow("60000 x 60000") << file("s/Ch/p.jpg", huge) << one << box("7 Out of memory");

@@ -5,10 +5,12 @@
 #include "TestEnvironment.h"
 #include "WindowFixtures.h"
 #include "platform/PictureControls.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QtTest>
 
 using namespace SeriesFixtures;
@@ -49,6 +51,17 @@ private slots:
         QCOMPARE(std::tuple(view.chapter, view.page, view.pageCount, view.pngPage, view.zipChapter),
                  std::tuple(QString("Ch1"), qint16(1), qint16(3), true, false));
         QVERIFY(!image->picture().isNull());
+        // A page whose file went after the list was made: its box, no picture, the place kept.
+        QVERIFY(QFile::remove(series + "/Ch1/P2.JPG"));
+        WindowFixtures::goToPage(*w, 3);
+        const MessageRequest box = prompts->shown.value(0).message;
+        QCOMPARE(control<QLabel>(*w, "lblPage")->text() + WindowFixtures::pageButtons(*w)
+                     + box.title + ": " + box.text,
+                 "Page 3 of 31100Error Accessing Page: Unable to load the requested page:" + series
+                     + "/Ch1/P2.JPG\r\n\r\nError message was: 53 File not found");
+        QVERIFY(image->picture().isNull() && prompts->shown.size() == 1);
+        QCOMPARE(SettingsStore().read("General", "LastPage", {}), "2");
+        prompts->shown.clear();
 
         // A chapter whose folder went after the list was made opens empty and quietly.
         QVERIFY(QDir(series + "/Ch10").removeRecursively());

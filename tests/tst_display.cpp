@@ -1,10 +1,9 @@
 // Showing a page in the window: its size, natural, fitted or zoomed; the scroll bars when it
-// overhangs; the PNG route; the caption and buttons; and the box of a page that fails.
+// overhangs; the PNG route. (A page that fails: tst_badinput and tst_chapters.)
 #include "SeriesFixtures.h"
 #include "TestEnvironment.h"
 #include "WindowFixtures.h"
 #include "platform/PictureControls.h"
-#include "settings/SettingsStore.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -15,7 +14,6 @@ class TestDisplay : public QObject {
     Q_OBJECT
 
     std::unique_ptr<frmMain> w;
-    ScriptedPrompts *prompts = nullptr;
     QString root; // the series folder
 
     template <class T = QWidget> T *c(const char *n) { return WindowFixtures::control<T>(*w, n); }
@@ -24,7 +22,6 @@ class TestDisplay : public QObject {
 private slots:
     void init()
     {
-        prompts = ScriptedPrompts::install();
         root = TestEnvironment::freshFolder("series");
         w = WindowFixtures::firstRunWindow();
         // A viewport of 600 x 400 pixels (9000 x 6000 twips) with no bar shown.
@@ -33,7 +30,7 @@ private slots:
         w->resize(target);
         QTRY_COMPARE(w->size(), target);
     }
-    void cleanup() { w.reset(), Prompts::install(nullptr); }
+    void cleanup() { w.reset(); }
 
     void sizeBarsAndRouteFollowThePage_data()
     {
@@ -106,49 +103,6 @@ private slots:
         WindowFixtures::goToPage(*w, 2);
         QCOMPARE(QList({bar('h')->maximum(), bar('v')->maximum()}), QList({0, 0}));
         QCOMPARE(c("PicImage")->size(), QSize(600, 400));
-    }
-
-    void pageShowsItsStateOrItsBox_data()
-    {
-        QTest::addColumn<QStringList>("pages");
-        QTest::addColumn<QByteArray>("content"); // of the page once listed; null: as made
-        // Caption (of the page gone to); <<, <, >, >> enabled; error told.
-        QTest::addColumn<QString>("state");
-        const QStringList three{"p1.jpg", "p2.jpg", "p3.jpg"};
-        QTest::newRow("first of 3") << three << QByteArray() << "Page 1 of 3 0011";
-        QTest::newRow("middle of 3") << three << QByteArray() << "Page 2 of 3 1111";
-        QTest::newRow("last of 3") << three << QByteArray() << "Page 3 of 3 1100";
-        QTest::newRow("only page") << three.mid(0, 1) << QByteArray() << "Page 1 of 1 0000";
-        const auto fails = [](auto tag, auto file, auto bytes, auto why) {
-            QTest::newRow(tag) << QStringList{"p1.jpg", file} << QByteArray(bytes)
-                               << QString("Page 2 of 2 1100 Error Accessing Page: ") + why;
-        };
-        fails("missing", "p2.jpg", "gone", "53 File not found");
-        fails("empty gif", "p2.gif", "", "481 Invalid picture");
-        fails("not a png", "p2.png", "x", "481 Invalid picture");
-    }
-    void pageShowsItsStateOrItsBox()
-    {
-        QFETCH(QStringList, pages);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, state);
-        const int page = state.section(' ', 1, 1).toInt();
-        makeFolderChapter(root, "Ch001", pages, QSize(20, 20));
-        WindowFixtures::openSeries(*w, root);
-        const QString path = root + "/Ch001/" + pages.value(page - 1);
-        if (!content.isNull())
-            content == "gone" ? void(QFile::remove(path)) : writeBytes(path, content);
-        WindowFixtures::goToPage(*w, page);
-        QString seen = c<QLabel>("lblPage")->text() + ' ' + WindowFixtures::pageButtons(*w);
-        const QString told = "Unable to load the requested page:" + path
-                             + "\r\n\r\nError message was: ";
-        for (const auto &box : prompts->shown)
-            seen += ' ' + box.message.title + ": " + QString(box.message.text).remove(told);
-        QCOMPARE(seen, state);
-        // Never the page before under a failed page's caption; the position saved stays.
-        QCOMPARE(c<ImageControl>("Image1")->picture().isNull(), !prompts->shown.isEmpty());
-        QCOMPARE(SettingsStore().read("General", "LastPage", {}).toInt(),
-                 prompts->shown.isEmpty() ? page : 1);
     }
 };
 
