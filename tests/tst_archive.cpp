@@ -128,10 +128,8 @@ private slots:
         QTest::addColumn<QString>("member");
         QTest::addColumn<qint64>("limit");
         QTest::addColumn<QString>("reason"); // in the archive message's line; none: read
-        const QString garbage = TestEnvironment::freshFolder("refused") + "/garbage.cbr",
-                      cut = QFileInfo(garbage).path() + "/cut.cbr",
-                      seven = QFileInfo(garbage).path() + "/Ch.cb7",
-                      locked = QFileInfo(garbage).path() + "/zip-inside.cbr";
+        const QString dir = TestEnvironment::freshFolder("refused"), garbage = dir + "/garbage.cbr",
+                      cut = dir + "/cut.cbr", seven = dir + "/Ch.cb7", locked = dir + "/zip.cbr";
         const qint64 cap = ZipArchive::MemberSizeLimit, size = zf::pageBytes("a.jpg").size();
         QVERIFY(zf::writeBytes(garbage, "not really an archive")
                 && af::writeRar(cut, zf::members({"a.jpg"}))
