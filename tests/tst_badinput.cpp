@@ -32,7 +32,7 @@ static QStringList listing(const QString &skipped)
 {
     const auto all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
     QStringList list = QDir("/").entryList(all);
-    QDirIterator it(TestEnvironment::root(), all, QDirIterator::Subdirectories);
+    QDirIterator it(TestEnvironment::root, all, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo e = it.nextFileInfo();
         list << e.filePath() + '/' + e.symLinkTarget();

@@ -59,8 +59,6 @@ private slots:
         const QSize spread = SpreadPicture::naturalSize({24000, 36000}, {24000, 36000});
         row("none: zoomed", Fit::None, {3000, 2000}, 1.5, {4500, 3000}, "");
         row("none: wider than the inside", Fit::None, {9000, 3000}, 1, {9000, 3000}, "h");
-        row("window: shrunk whole", Fit::Window, {18000, 12000}, 2, {9000, 6000}, "");
-        row("window: never enlarged", Fit::Window, {3000, 2000}, 1, {3000, 2000}, "");
         row("width: tall page, room for the bar", Fit::Width, {12000, 18000}, 2, {8685, 13028},
             "v");
         row("width: narrow tall page", Fit::Width, {8800, 20000}, 1, {8685, 19739}, "v");

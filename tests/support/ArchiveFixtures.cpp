@@ -18,11 +18,9 @@ static quint32 crc32(const QByteArray &bytes)
 
 static mode_t modeOf(Member::Kind kind)
 {
-    switch (kind) {
-    case Member::Kind::Folder: return AE_IFDIR | 0755;
-    case Member::Kind::Symlink: return AE_IFLNK | 0777;
-    default: return AE_IFREG | 0644;
-    }
+    return kind == Member::Kind::Folder    ? AE_IFDIR | 0755
+           : kind == Member::Kind::Symlink ? AE_IFLNK | 0777
+                                           : AE_IFREG | 0644;
 }
 
 bool write7z(const QString &path, const QList<Member> &members)

@@ -12,10 +12,11 @@ public:
     TestEnvironment();
     ~TestEnvironment();
 
-    static QString root(); // the run's root folder (no trailing "/")
+    static inline QString root; // the run's root folder (no trailing "/")
     // A fresh, empty folder under the root for one test's fixtures.
     static QString freshFolder(const QString &name);
-    static QString settingsFile(); // the program's settings file in this run
+    // The program's settings file in this run.
+    static QString settingsFile() { return root + "/config/SorvikViewer/SorvikViewer.ini"; }
 };
 
 // QTEST_MAIN with the private environment in place first, and every message
